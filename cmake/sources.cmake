@@ -1,0 +1,28 @@
+# The stub's source files, in one place for both builds.
+# Core: portable logic, compiled into the stub and natively for the host tests and fuzzers.
+set(VELKORIN_CORE_SOURCES
+  support/heap.cpp
+  support/string_list.cpp
+  support/text_compare.cpp
+  startup/package.cpp
+  startup/command_line.cpp
+  script/setup_state.cpp
+  script/records.cpp
+)
+# Shell: Win32-only code around the core, tested under Wine.
+set(VELKORIN_SHELL_SOURCES
+  support/pointer_array.cpp
+  startup/startup_stages.cpp
+  startup/package_file.cpp
+  startup/run_modes.cpp
+  ui/message_box.cpp
+)
+# Only in velkorin.exe: the entry point and the few C-runtime helpers the compiler expects.
+set(VELKORIN_ENTRY_SOURCES
+  startup/entry.cpp
+  support/runtime.cpp
+  resources/velkorin.rc
+)
+list(TRANSFORM VELKORIN_CORE_SOURCES PREPEND "${VELKORIN_ROOT}/src/")
+list(TRANSFORM VELKORIN_SHELL_SOURCES PREPEND "${VELKORIN_ROOT}/src/")
+list(TRANSFORM VELKORIN_ENTRY_SOURCES PREPEND "${VELKORIN_ROOT}/src/")

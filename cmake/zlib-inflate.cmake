@@ -1,0 +1,12 @@
+# The inflate-only zlib linked into the stub, compiled from Debian's zlib source (fetched by
+# scripts/setup.sh). Z_SOLO: no C library; the stub supplies the allocator.
+set(VELKORIN_ZLIB_DIR "${VELKORIN_ROOT}/third_party/zlib-src" CACHE PATH "zlib source folder")
+if(NOT EXISTS "${VELKORIN_ZLIB_DIR}/inflate.c")
+  message(FATAL_ERROR "zlib source not found in ${VELKORIN_ZLIB_DIR}: run scripts/setup.sh first")
+endif()
+add_library(zlib_inflate STATIC
+  ${VELKORIN_ZLIB_DIR}/adler32.c ${VELKORIN_ZLIB_DIR}/inflate.c ${VELKORIN_ZLIB_DIR}/inftrees.c
+  ${VELKORIN_ZLIB_DIR}/inffast.c ${VELKORIN_ZLIB_DIR}/zutil.c)
+target_include_directories(zlib_inflate SYSTEM PUBLIC ${VELKORIN_ZLIB_DIR})
+target_compile_definitions(zlib_inflate PUBLIC Z_SOLO NO_GZIP)
+target_compile_options(zlib_inflate PRIVATE -Os -w)

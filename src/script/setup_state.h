@@ -1,0 +1,115 @@
+// setup_state.h -- SetupState, the one global record of the run: configuration from the script,
+// text tables, run state and the handles of the start-up stages.
+#pragma once
+#include "format/package_format.h"
+#include "support/platform.h"
+#include "support/string_list.h"
+
+// One wizard page, or (slot 12) the uninstaller window's texts.
+struct PageRecord {
+    BYTE enabled;
+    int dialogId;                       // dialogIdBase + 129 + page index
+    StringList texts[languageSlots];    // the page's texts per language number
+    StringList launchesAfter;           // program launches run when the page is left
+    StringList dllCallsAfter;           // DLL calls run when the page is left
+};
+
+constexpr int maxArguments = 10;        // the program path included
+constexpr int fontFaceSize = 32;        // 31 characters and the terminator
+
+struct SetupState {
+    // ---- process and start-up ----
+    HINSTANCE instance;
+    char* programFilePath;              // stage 3
+    char* programFolderPath;            // stage 4
+    char* tempFolderPath;               // stage 5, no trailing separator
+    HANDLE selfFile;                    // stage 6; INVALID_HANDLE_VALUE when closed
+    char* commandLine;                  // stage 7: upper-cased copy, cut into the arguments
+    int argumentCount;
+    char* arguments[maxArguments];
+    HMODULE richEditLibrary;
+    HANDLE threadToken;
+
+    // ---- events and worker ----
+    HANDLE resumeEvent;                 // manual reset, signalled while nobody asks to cancel
+    HANDLE installDoneEvent;            // set when the installation ran to its end
+    HANDLE uninstallDoneEvent;          // set when the removal ran to its end
+    HANDLE workerThread;
+    DWORD workerThreadId;
+
+    // ---- package ----
+    WORD packageOffset;                 // 0: no package, uninstall mode
+    DWORD scriptReadSize;
+    DWORD fileChecksum;
+    PackageHeader package;
+    BYTE* script;                       // the inflated script, kept until the clean-up
+    DWORD scriptSize;                   // bytes the inflater produced
+    DWORD recordsRead;                  // records handed to the interpreter
+
+    // ---- run mode and results ----
+    bool silentMode;
+    HWND ownerWindow;
+    HWND frameDialog;
+    int currentPage, previousPage;
+    int wizardEventPage;                // first page whose after-page actions are still due
+    bool installOk;
+    bool rebootRequired, restartAtEnd, rebootForFilesInUse;
+    StringList rebootReplaceFiles;      // temporary copies that replace their targets at restart
+    StringList pendingReplacements;     // the targets of rebootReplaceFiles
+    StringList rebootReplaceShared;     // "1" or "0" per deferred file
+    StringList rebootDeletePaths;       // paths the uninstaller could not delete
+    StringList leftoverPaths;           // items the uninstaller left in place
+
+    // ---- configuration from the script ----
+    StringList variableNames, variableValues;
+    PageRecord pages[pageRecordCount];
+    char* licenseText;
+    char* readmeText;
+    WORD languageId;                    // current language number
+    HDPA languages;                     // offered language numbers in script order
+    int languageCount;
+    StringList languageNames;           // English language names by language number
+    StringList messageTexts[languageSlots];
+    StringList errorTexts[languageSlots];
+    StringList buttonTexts[languageSlots];
+    bool showBackground;
+    COLORREF gradientTopColor, gradientBottomColor;
+    COLORREF accentColor;
+    char* productName;                  // plain name; the Uninstall subkey
+    char* productTitle;                 // name with version
+    char* setupCaption;                 // "%s Setup" of productTitle
+    char textFontFace[fontFaceSize];
+    char titleFontFace[fontFaceSize];
+    COLORREF textColor, titleColor, pageColor, frameColor, headerColor;
+    bool welcomeHeaderFill, backgroundCaption;
+    char* finishProgram;
+    bool launchFinishProgram;
+    char* finishReadme;
+    bool openFinishReadme;
+    int dialogIdBase;                   // 0 full-size dialogs, 20 compact
+    bool groupChoice, desktopChoice, quickLaunchChoice, createUninstaller;
+    BYTE hideMakerLink;
+    bool hasGroupShortcuts, createGroupShortcuts;
+    bool hasDesktopShortcuts, createDesktopShortcuts;
+    bool hasQuickLaunchShortcuts, createQuickLaunchShortcuts;
+    StringList shortcuts, registryEntries, iniEntries, fileAssociations, backgroundTexts;
+    StringList startLaunches, startDllCalls, uninstallLaunches, uninstallDllCalls;
+    char* requiredOs;
+    char* requiredDirectX;
+    char* requiredIe;
+    char* requiredAccess;
+    BYTE requireAdmin;
+
+    // ---- shared scratch and resolved folders ----
+    StringList fieldList;               // fields of the last split text
+    StringList folderPaths;             // resolved folder tokens, in table order
+
+    // ---- appearance (stage 1) ----
+    int screenDpi;
+    int gradientSteps;
+};
+
+extern SetupState state;
+
+// Sets every field to its start value (zero, with the few documented defaults).
+void resetSetupState();

@@ -1,0 +1,33 @@
+// package.h -- reading the package that the builder appends to the program image: the DOS-header
+// fields, the whole-file checksum, the script inflater and the bounded record walk. Portable:
+// reads go through a callback so that the same code runs on a file and on memory.
+#pragma once
+#include "format/package_format.h"
+#include "support/platform.h"
+
+struct DosFields {
+    WORD packageOffset;
+    DWORD scriptReadSize;
+    DWORD fileChecksum;
+};
+
+// Reads count bytes at the reader's current position; returns the number of bytes read.
+typedef DWORD (*ChunkReader)(void* context, BYTE* buffer, DWORD count);
+
+// The three builder fields of a 64-byte DOS header.
+DosFields readDosFields(const BYTE* header);
+// Adler-32 of the file bytes from offset 40 to fileSize, read in 512-byte chunks from a reader
+// positioned at offset 40. False when a chunk comes back short.
+bool computePackageChecksum(ChunkReader read, void* context, DWORD fileSize, DWORD* checksum);
+// Inflates one zlib stream (possibly ending in a sync flush with no trailer) into destination.
+// Moves the progress bar by the consumed input as a percentage of progressTotal (0: no moves).
+// Returns the bytes produced, or -1 when the inflater cannot be initialised.
+int inflateBlock(const BYTE* source, DWORD sourceLength, BYTE* destination, DWORD destinationLength,
+                 HWND progressBar, DWORD progressTotal);
+
+// Called for each record with its type and a pointer to its length word (payload follows).
+typedef void (*RecordHandler)(DWORD type, const BYTE* record);
+// Walks the records of an inflated script until the terminator, handing each to apply. Never
+// reads past size bytes: a record whose length runs past the end, or a missing terminator, ends
+// the walk. Returns the number of records handed on.
+DWORD walkScript(const BYTE* script, DWORD size, RecordHandler apply);

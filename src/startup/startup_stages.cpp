@@ -1,0 +1,199 @@
+// startup_stages.cpp -- start-up stages: heap, libraries, events, lists, language names, own
+// path and folder, temporary folder, own file, command line.
+#include "startup/startup_stages.h"
+
+#include "script/setup_state.h"
+#include "startup/command_line.h"
+#include "support/heap.h"
+#include "support/pointer_array.h"
+#include "ui/message_box.h"
+
+constexpr int listGrowth = 5;
+constexpr DWORD longPathSize = 32767;
+
+// Every configuration list that stage 0 creates and the clean-up destroys, page lists aside.
+static StringList* const configurationLists[] = {
+    &state.uninstallLaunches, &state.uninstallDllCalls, &state.startLaunches, &state.startDllCalls,
+    &state.variableNames, &state.variableValues, &state.languageNames, &state.shortcuts,
+    &state.registryEntries, &state.iniEntries, &state.fileAssociations, &state.backgroundTexts,
+    &state.leftoverPaths, &state.rebootDeletePaths, &state.rebootReplaceFiles,
+    &state.pendingReplacements, &state.rebootReplaceShared, &state.folderPaths,
+};
+
+static bool createLanguageTables() {
+    for (DWORD language = 0; language < languageSlots; ++language) {
+        if (!listCreate(&state.messageTexts[language], listGrowth) ||
+            !listCreate(&state.errorTexts[language], listGrowth) ||
+            !listCreate(&state.buttonTexts[language], listGrowth))
+            return false;
+        for (PageRecord& page : state.pages)
+            if (!listCreate(&page.texts[language], listGrowth)) return false;
+    }
+    for (PageRecord& page : state.pages)
+        if (!listCreate(&page.launchesAfter, listGrowth) || !listCreate(&page.dllCallsAfter, listGrowth)) return false;
+    return true;
+}
+
+static bool createConfigurationLists() {
+    for (StringList* list : configurationLists)
+        if (!listCreate(list, listGrowth)) return false;
+    return createLanguageTables();
+}
+
+// The rich-edit control of the licence and readme pages, by its full path in the system folder.
+static HMODULE loadSystemLibrary(const char* name) {
+    char path[MAX_PATH + 32];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (!length || length >= MAX_PATH) return nullptr;
+    wsprintfA(path + length, "\\%s", name);
+    return LoadLibraryA(path);
+}
+
+static bool createEvents() {
+    state.uninstallDoneEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    state.installDoneEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    state.resumeEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    return state.uninstallDoneEvent && state.installDoneEvent && state.resumeEvent;
+}
+
+static bool prepareRuntime() {
+    InitCommonControls();
+    if (!heapCreate()) {
+        showLastSystemError();
+        return false;
+    }
+    state.instance = GetModuleHandleA(nullptr);
+    if (!state.instance) {
+        showStartupError("Error retrieving the module handle.");
+        return false;
+    }
+    if (!loadPointerArrayFunctions()) {
+        showLibraryError("commctl32.dll");
+        return false;
+    }
+    state.richEditLibrary = loadSystemLibrary("RichEd32.Dll");
+    if (!state.richEditLibrary) {
+        showLibraryError("riched32.dll");
+        return false;
+    }
+    if (!createEvents()) {
+        showStartupError("Error creating an event handle.");
+        return false;
+    }
+    listCreate(&state.fieldList, 15);
+    state.languages = pointerArray.create(10);
+    if (!state.languages || !createConfigurationLists()) {
+        showStartupError("Error creating DPA.");
+        return false;
+    }
+    return true;
+}
+
+static void readLanguageNames() {
+    char name[128];
+    for (int language = 1; language < static_cast<int>(languageSlots) - 1; ++language) {
+        LCID locale = MAKELCID(MAKELANGID(language, SUBLANG_DEFAULT), SORT_DEFAULT);
+        if (!GetLocaleInfoA(locale, LOCALE_SENGLANGUAGE, name, sizeof(name))) continue;
+        for (char* c = name; *c; ++c)
+            if (*c == ' ') *c = 0;
+        listSetAt(&state.languageNames, language, name);
+    }
+}
+
+static bool findProgramPath() {
+    char* buffer = static_cast<char*>(heapAlloc(longPathSize));
+    DWORD length = buffer ? GetModuleFileNameA(nullptr, buffer, longPathSize) : 0;
+    if (length && length < longPathSize) state.programFilePath = duplicateText(buffer);
+    heapFree(buffer);
+    if (!state.programFilePath) {
+        showStartupError("Error retrieving the installer module path.");
+        return false;
+    }
+    return true;
+}
+
+static void findProgramFolder() {
+    state.programFolderPath = duplicateText(state.programFilePath);
+    char* lastSeparator = nullptr;
+    for (char* c = state.programFolderPath; c && *c; ++c)
+        if (*c == '\\') lastSeparator = c;
+    if (lastSeparator) *lastSeparator = 0;
+}
+
+static bool findTempFolder() {
+    char path[MAX_PATH + 1];
+    DWORD length = GetTempPathA(sizeof(path), path);
+    if (!length || length >= sizeof(path)) {
+        showStartupError("Error getting temporary path.");
+        return false;
+    }
+    if (path[length - 1] == '\\' || path[length - 1] == '/') path[length - 1] = 0;
+    state.tempFolderPath = duplicateText(path);
+    return true;
+}
+
+static bool openSelf() {
+    state.selfFile = CreateFileA(state.programFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (state.selfFile == INVALID_HANDLE_VALUE) {
+        showStartupError("Error opening itself.");
+        return false;
+    }
+    return true;
+}
+
+static void splitCommandLine() {
+    state.commandLine = duplicateText(GetCommandLineA());
+    if (!state.commandLine) return;
+    CharUpperA(state.commandLine);
+    state.argumentCount = splitArguments(state.commandLine, state.arguments, maxArguments);
+}
+
+bool runStartupStage(int stage) {
+    switch (stage) {
+    case 0: return prepareRuntime();
+    case 2: readLanguageNames(); return true;
+    case 3: return findProgramPath();
+    case 4: findProgramFolder(); return true;
+    case 5: return findTempFolder();
+    case 6: return openSelf();
+    case 7: splitCommandLine(); return true;
+    default: return true;
+    }
+}
+
+static void destroyTables() {
+    for (DWORD language = 0; language < languageSlots; ++language) {
+        listDestroy(&state.messageTexts[language]);
+        listDestroy(&state.errorTexts[language]);
+        listDestroy(&state.buttonTexts[language]);
+    }
+    for (PageRecord& page : state.pages) {
+        for (StringList& texts : page.texts) listDestroy(&texts);
+        listDestroy(&page.launchesAfter);
+        listDestroy(&page.dllCallsAfter);
+    }
+    for (StringList* list : configurationLists) listDestroy(list);
+    listDestroy(&state.fieldList);
+    if (state.languages) pointerArray.destroy(state.languages);
+    state.languages = nullptr;
+}
+
+static void closeHandle(HANDLE* handle) {
+    if (*handle && *handle != INVALID_HANDLE_VALUE) CloseHandle(*handle);
+    *handle = nullptr;
+}
+
+void cleanUpStartup() {
+    if (state.richEditLibrary) FreeLibrary(state.richEditLibrary);
+    state.richEditLibrary = nullptr;
+    destroyTables();
+    closeHandle(&state.selfFile);
+    state.selfFile = INVALID_HANDLE_VALUE;
+    closeHandle(&state.uninstallDoneEvent);
+    closeHandle(&state.installDoneEvent);
+    closeHandle(&state.resumeEvent);
+    closeHandle(&state.threadToken);
+    unloadPointerArrayFunctions();
+    heapDestroy();  // every text of the run goes with the heap
+}

@@ -1,0 +1,58 @@
+// win32_standin.h -- for the host build of the tests only: the few Win32 names the portable core
+// uses, implemented over the C library. Behaviour follows the system's where the core relies on
+// it (zero-filled heap blocks, validation of foreign pointers, pointer arrays growing with nulls).
+#pragma once
+#include <stddef.h>
+#include <stdint.h>
+
+typedef uint32_t DWORD;
+typedef uint16_t WORD;
+typedef uint8_t BYTE;
+typedef int BOOL;
+typedef unsigned int UINT;
+typedef intptr_t INT_PTR;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t LPARAM;
+typedef uintptr_t WPARAM;
+typedef intptr_t LRESULT;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef void* HANDLE;
+typedef void* HWND;
+typedef void* HMODULE;
+typedef struct StandinPointerArray* HDPA;
+typedef int (*FARPROC)();
+typedef DWORD LCID;
+typedef DWORD COLORREF;
+typedef void* HINSTANCE;
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+
+#define WINAPI
+#define CALLBACK
+#define TRUE 1
+#define FALSE 0
+#define HEAP_ZERO_MEMORY 0x00000008
+#define LOCALE_USER_DEFAULT 0x0400
+#define NORM_IGNORECASE 0x00000001
+#define CSTR_LESS_THAN 1
+#define CSTR_EQUAL 2
+#define CSTR_GREATER_THAN 3
+#define WM_USER 0x0400
+#define PBM_SETPOS (WM_USER + 2)
+#define PBM_GETPOS (WM_USER + 8)
+
+HANDLE HeapCreate(DWORD options, size_t initial, size_t maximum);
+BOOL HeapDestroy(HANDLE heap);
+void* HeapAlloc(HANDLE heap, DWORD flags, size_t size);
+void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, size_t size);
+BOOL HeapFree(HANDLE heap, DWORD flags, void* block);
+BOOL HeapValidate(HANDLE heap, DWORD flags, const void* block);
+int CompareStringA(LCID locale, DWORD flags, LPCSTR a, int aLength, LPCSTR b, int bLength);
+LPSTR CharUpperA(LPSTR textOrChar);
+LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int wsprintfA(LPSTR buffer, LPCSTR format, ...);
+
+// Test hook: how many blocks the stand-in heap holds now.
+size_t standinHeapBlockCount();
+// Test hook: make the next n allocations fail (0 = none).
+void standinFailAllocations(int count);
