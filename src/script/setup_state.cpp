@@ -1,6 +1,9 @@
 // setup_state.cpp -- the global state record and its start values.
 #include "script/setup_state.h"
 
+#include "support/heap.h"
+#include "support/pointer_array.h"
+
 SetupState state;
 
 static void copyFace(char* face, const char* text) {
@@ -22,4 +25,73 @@ void resetSetupState() {
     state.pageColor = colorSystemButtonFace;
     state.screenDpi = 96;
     state.currentPage = state.previousPage = state.wizardEventPage = -1;
+}
+
+constexpr int listGrowth = 5;
+
+// Every configuration list that stage 0 creates and the clean-up destroys, page lists aside.
+static StringList* const configurationLists[] = {
+    &state.uninstallLaunches, &state.uninstallDllCalls, &state.startLaunches, &state.startDllCalls,
+    &state.variableNames, &state.variableValues, &state.languageNames, &state.shortcuts,
+    &state.registryEntries, &state.iniEntries, &state.fileAssociations, &state.backgroundTexts,
+    &state.leftoverPaths, &state.rebootDeletePaths, &state.rebootReplaceFiles,
+    &state.pendingReplacements, &state.rebootReplaceShared, &state.folderPaths,
+};
+
+static bool createLanguageTables() {
+    for (DWORD language = 0; language < languageSlots; ++language) {
+        if (!listCreate(&state.messageTexts[language], listGrowth) ||
+            !listCreate(&state.errorTexts[language], listGrowth) ||
+            !listCreate(&state.buttonTexts[language], listGrowth))
+            return false;
+        for (PageRecord& page : state.pages)
+            if (!listCreate(&page.texts[language], listGrowth)) return false;
+    }
+    for (PageRecord& page : state.pages)
+        if (!listCreate(&page.launchesAfter, listGrowth) || !listCreate(&page.dllCallsAfter, listGrowth)) return false;
+    return true;
+}
+
+static bool createConfigurationLists() {
+    for (StringList* list : configurationLists)
+        if (!listCreate(list, listGrowth)) return false;
+    return createLanguageTables();
+}
+
+bool createStateLists() {
+    listCreate(&state.fieldList, 15);
+    state.languages = pointerArray.create(10);
+    return state.languages && createConfigurationLists();
+}
+
+void destroyStateLists() {
+    for (DWORD language = 0; language < languageSlots; ++language) {
+        listDestroy(&state.messageTexts[language]);
+        listDestroy(&state.errorTexts[language]);
+        listDestroy(&state.buttonTexts[language]);
+    }
+    for (PageRecord& page : state.pages) {
+        for (StringList& texts : page.texts) listDestroy(&texts);
+        listDestroy(&page.launchesAfter);
+        listDestroy(&page.dllCallsAfter);
+    }
+    for (StringList* list : configurationLists) listDestroy(list);
+    listDestroy(&state.fieldList);
+    if (state.languages) pointerArray.destroy(state.languages);
+    state.languages = nullptr;
+}
+
+
+void freeStateTexts() {
+    char** texts[] = {&state.productName, &state.productTitle, &state.setupCaption, &state.licenseText,
+                      &state.readmeText, &state.finishProgram, &state.finishReadme, &state.requiredOs,
+                      &state.requiredDirectX, &state.requiredIe, &state.requiredAccess,
+                      &state.programFilePath, &state.programFolderPath, &state.tempFolderPath,
+                      &state.commandLine};
+    for (char** text : texts) {
+        heapFree(*text);
+        *text = nullptr;
+    }
+    heapFree(state.script);
+    state.script = nullptr;
 }

@@ -113,3 +113,9 @@ extern SetupState state;
 
 // Sets every field to its start value (zero, with the few documented defaults).
 void resetSetupState();
+// Creates every list of the record (start-up stage 0); false when one cannot be created.
+bool createStateLists();
+// Destroys every list and the texts they own.
+void destroyStateLists();
+// Frees every text the script and the start-up stages allocated.
+void freeStateTexts();

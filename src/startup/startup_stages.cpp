@@ -8,37 +8,7 @@
 #include "support/pointer_array.h"
 #include "ui/message_box.h"
 
-constexpr int listGrowth = 5;
 constexpr DWORD longPathSize = 32767;
-
-// Every configuration list that stage 0 creates and the clean-up destroys, page lists aside.
-static StringList* const configurationLists[] = {
-    &state.uninstallLaunches, &state.uninstallDllCalls, &state.startLaunches, &state.startDllCalls,
-    &state.variableNames, &state.variableValues, &state.languageNames, &state.shortcuts,
-    &state.registryEntries, &state.iniEntries, &state.fileAssociations, &state.backgroundTexts,
-    &state.leftoverPaths, &state.rebootDeletePaths, &state.rebootReplaceFiles,
-    &state.pendingReplacements, &state.rebootReplaceShared, &state.folderPaths,
-};
-
-static bool createLanguageTables() {
-    for (DWORD language = 0; language < languageSlots; ++language) {
-        if (!listCreate(&state.messageTexts[language], listGrowth) ||
-            !listCreate(&state.errorTexts[language], listGrowth) ||
-            !listCreate(&state.buttonTexts[language], listGrowth))
-            return false;
-        for (PageRecord& page : state.pages)
-            if (!listCreate(&page.texts[language], listGrowth)) return false;
-    }
-    for (PageRecord& page : state.pages)
-        if (!listCreate(&page.launchesAfter, listGrowth) || !listCreate(&page.dllCallsAfter, listGrowth)) return false;
-    return true;
-}
-
-static bool createConfigurationLists() {
-    for (StringList* list : configurationLists)
-        if (!listCreate(list, listGrowth)) return false;
-    return createLanguageTables();
-}
 
 // The rich-edit control of the licence and readme pages, by its full path in the system folder.
 static HMODULE loadSystemLibrary(const char* name) {
@@ -80,9 +50,7 @@ static bool prepareRuntime() {
         showStartupError("Error creating an event handle.");
         return false;
     }
-    listCreate(&state.fieldList, 15);
-    state.languages = pointerArray.create(10);
-    if (!state.languages || !createConfigurationLists()) {
+    if (!createStateLists()) {
         showStartupError("Error creating DPA.");
         return false;
     }
@@ -162,23 +130,6 @@ bool runStartupStage(int stage) {
     }
 }
 
-static void destroyTables() {
-    for (DWORD language = 0; language < languageSlots; ++language) {
-        listDestroy(&state.messageTexts[language]);
-        listDestroy(&state.errorTexts[language]);
-        listDestroy(&state.buttonTexts[language]);
-    }
-    for (PageRecord& page : state.pages) {
-        for (StringList& texts : page.texts) listDestroy(&texts);
-        listDestroy(&page.launchesAfter);
-        listDestroy(&page.dllCallsAfter);
-    }
-    for (StringList* list : configurationLists) listDestroy(list);
-    listDestroy(&state.fieldList);
-    if (state.languages) pointerArray.destroy(state.languages);
-    state.languages = nullptr;
-}
-
 static void closeHandle(HANDLE* handle) {
     if (*handle && *handle != INVALID_HANDLE_VALUE) CloseHandle(*handle);
     *handle = nullptr;
@@ -187,7 +138,8 @@ static void closeHandle(HANDLE* handle) {
 void cleanUpStartup() {
     if (state.richEditLibrary) FreeLibrary(state.richEditLibrary);
     state.richEditLibrary = nullptr;
-    destroyTables();
+    destroyStateLists();
+    freeStateTexts();
     closeHandle(&state.selfFile);
     state.selfFile = INVALID_HANDLE_VALUE;
     closeHandle(&state.uninstallDoneEvent);
