@@ -1,8 +1,9 @@
-# Toolchain for the stub: 32-bit Windows with MinGW-w64 (Win32 threads).
+# Toolchain for the Windows side: 32-bit Windows with MinGW-w64. The POSIX-threads variant,
+# because GoogleTest needs std::mutex; the stub links no C or C++ runtime either way.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
+set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
 set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

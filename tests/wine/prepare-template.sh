@@ -4,7 +4,7 @@
 # links of a fresh prefix replaced by real folders so that no test writes into the real $HOME.
 # Usage: prepare-template.sh TEMPLATE_DIR   (safe to call concurrently and repeatedly)
 set -euo pipefail
-template=$1
+template=$(realpath -m "$1")  # Wine wants an absolute prefix path
 mkdir -p "$(dirname "$template")"
 exec 9>"$template.lock"
 flock 9

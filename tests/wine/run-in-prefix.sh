@@ -4,7 +4,7 @@
 # Usage: run-in-prefix.sh TEMPLATE_DIR PROGRAM.exe [ARGS...]
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-template=$1; shift
+template=$(realpath -m "$1"); shift
 "$here/prepare-template.sh" "$template" || exit 1
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/velkorin-prefix.XXXXXX")
 cp -a "$template/." "$prefix/"

@@ -1,0 +1,264 @@
+// driver.cpp -- velkorin-driver.exe: drives another process's dialogs for the end-to-end tests.
+//
+// Usage: velkorin-driver.exe COMMAND [ARGS...] [COMMAND [ARGS...]]...
+// Commands run in order; each takes a fixed number of arguments, so a whole interaction fits in
+// one invocation (one Wine process start). Ids are decimal or 0x-hexadecimal.
+//
+//   wait-dialog CAPTION MS  wait for a visible top-level "#32770" window with this caption
+//                           ("*": any) and make it the current dialog; prints dialog<TAB>0xHANDLE
+//   use HANDLE              make the window with this handle (from an earlier run) current
+//   dump                    prints caption<TAB>TEXT, then ID<TAB>CLASS<TAB>TEXT for every control
+//                           below the current dialog (a message box's text is id 65535)
+//   items ID                prints INDEX<TAB>TEXT for every item of a list box or combo box
+//   click ID                posts BM_CLICK to the control (posted: a modal box may open)
+//   set-text ID TEXT        sets the control's text with WM_SETTEXT
+//   check ID / uncheck ID   clicks a check box or radio button when its state differs
+//   select ID INDEX         selects a list box or combo box item and notifies the parent
+//   wait-gone MS            waits until the current dialog no longer exists
+//   launch COMMAND_LINE     starts a process (one argument: the whole command line)
+//   wait-exit MS            waits for the launched process; prints exit<TAB>CODE
+//   watch MS                until the launched process ends, prints
+//                           window<TAB>0xHANDLE<TAB>CLASS<TAB>CAPTION once for every visible
+//                           top-level window it shows; then prints exit<TAB>CODE
+//   sleep MS                waits
+//
+// Texts are printed with \\ \t \r \n escaped. Exit codes: 0 all commands done; 1 bad usage;
+// 2 a window or control was not found in time; 3 the launched process did not end in time.
+// Every failure prints one line "velkorin-driver: ..." on stderr.
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "driver_windows.h"
+
+enum DriverExit { driverDone = 0, driverUsage = 1, driverNotFound = 2, driverTimeout = 3 };
+
+static const DWORD controlWait = 3000;  // controls of a shown dialog appear at once; allow a little
+
+struct DriverState {
+    HWND dialog;
+    PROCESS_INFORMATION process;
+    bool launched;
+};
+static DriverState driver;
+
+static int fail(int code, const char* what, const char* detail) {
+    fprintf(stderr, "velkorin-driver: %s%s%s\n", what, detail ? ": " : "", detail ? detail : "");
+    return code;
+}
+
+static int parseNumber(const char* text) { return static_cast<int>(strtoul(text, nullptr, 0)); }
+
+static bool needDialog() {
+    if (driver.dialog && IsWindow(driver.dialog)) return true;
+    fail(driverNotFound, "no current dialog", nullptr);
+    return false;
+}
+
+// The control with this id below the current dialog, or null after a message on stderr.
+static HWND controlOf(const char* idText) {
+    if (!needDialog()) return nullptr;
+    HWND control = waitForControl(driver.dialog, parseNumber(idText), controlWait);
+    if (!control) fail(driverNotFound, "control not found", idText);
+    return control;
+}
+
+static int waitDialogCommand(char** args) {
+    driver.dialog = waitForDialog(args[0], static_cast<DWORD>(parseNumber(args[1])));
+    if (!driver.dialog) return fail(driverNotFound, "dialog did not appear", args[0]);
+    printf("dialog\t0x%lX\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(driver.dialog)));
+    return driverDone;
+}
+
+static int useCommand(char** args) {
+    driver.dialog = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(strtoul(args[0], nullptr, 0)));
+    return IsWindow(driver.dialog) ? driverDone : fail(driverNotFound, "no such window", args[0]);
+}
+
+static BOOL CALLBACK printControl(HWND control, LPARAM) {
+    char name[64], text[4096];
+    windowClass(control, name, sizeof(name));
+    windowText(control, text, sizeof(text));
+    printf("%d\t%s\t", static_cast<int>(static_cast<WORD>(GetDlgCtrlID(control))), name);
+    printEscaped(text);
+    fputc('\n', stdout);
+    return TRUE;
+}
+
+static int dumpCommand(char**) {
+    if (!needDialog()) return driverNotFound;
+    char caption[1024];
+    windowText(driver.dialog, caption, sizeof(caption));
+    fputs("caption\t", stdout);
+    printEscaped(caption);
+    fputc('\n', stdout);
+    EnumChildWindows(driver.dialog, printControl, 0);
+    return driverDone;
+}
+
+static int itemsCommand(char** args) {
+    HWND control = controlOf(args[0]);
+    if (!control) return driverNotFound;
+    int count = listItemCount(control);
+    if (count < 0) return fail(driverUsage, "not a list box or combo box", args[0]);
+    for (int i = 0; i < count; ++i) {
+        char text[2048];
+        if (!listItemText(control, i, text, sizeof(text))) break;
+        printf("%d\t", i);
+        printEscaped(text);
+        fputc('\n', stdout);
+    }
+    return driverDone;
+}
+
+static int clickCommand(char** args) {
+    HWND control = controlOf(args[0]);
+    if (!control) return driverNotFound;
+    PostMessageA(control, BM_CLICK, 0, 0);
+    return driverDone;
+}
+
+static int setTextCommand(char** args) {
+    HWND control = controlOf(args[0]);
+    if (!control) return driverNotFound;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(args[1]), SMTO_ABORTIFHUNG, 3000, &result);
+    return driverDone;
+}
+
+static int setCheck(const char* idText, LRESULT wanted) {
+    HWND control = controlOf(idText);
+    if (!control) return driverNotFound;
+    if (SendMessageA(control, BM_GETCHECK, 0, 0) != wanted) SendMessageA(control, BM_CLICK, 0, 0);
+    return driverDone;
+}
+
+static int checkCommand(char** args) { return setCheck(args[0], BST_CHECKED); }
+static int uncheckCommand(char** args) { return setCheck(args[0], BST_UNCHECKED); }
+
+static int selectCommand(char** args) {
+    HWND control = controlOf(args[0]);
+    if (!control) return driverNotFound;
+    int index = parseNumber(args[1]);
+    bool combo = isComboBox(control);
+    if (listItemCount(control) <= index) return fail(driverNotFound, "no such item", args[1]);
+    SendMessageA(control, combo ? CB_SETCURSEL : LB_SETCURSEL, index, 0);
+    WORD notification = combo ? CBN_SELCHANGE : LBN_SELCHANGE;
+    SendMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), notification),
+                 reinterpret_cast<LPARAM>(control));
+    return driverDone;
+}
+
+static int waitGoneCommand(char** args) {
+    DWORD timeout = static_cast<DWORD>(parseNumber(args[0])), start = GetTickCount();
+    while (driver.dialog && IsWindow(driver.dialog)) {
+        if (GetTickCount() - start >= timeout) return fail(driverNotFound, "dialog still shown", nullptr);
+        Sleep(10);
+    }
+    return driverDone;
+}
+
+static int launchCommand(char** args) {
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    char* commandLine = _strdup(args[0]);
+    BOOL started = CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                  &driver.process);
+    free(commandLine);
+    if (!started) return fail(driverUsage, "cannot start", args[0]);
+    driver.launched = true;
+    printf("process\t%lu\n", driver.process.dwProcessId);
+    return driverDone;
+}
+
+static int reportExit() {
+    DWORD code = 0;
+    GetExitCodeProcess(driver.process.hProcess, &code);
+    printf("exit\t%lu\n", code);
+    return driverDone;
+}
+
+static int waitExitCommand(char** args) {
+    if (!driver.launched) return fail(driverUsage, "nothing launched", nullptr);
+    if (WaitForSingleObject(driver.process.hProcess, parseNumber(args[0])) != WAIT_OBJECT_0)
+        return fail(driverTimeout, "process still running", nullptr);
+    return reportExit();
+}
+
+struct WatchState {
+    HWND seen[64];
+    int seenCount;
+};
+
+static BOOL CALLBACK reportWindow(HWND window, LPARAM context) {
+    WatchState* watch = reinterpret_cast<WatchState*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != driver.process.dwProcessId || !IsWindowVisible(window)) return TRUE;
+    for (int i = 0; i < watch->seenCount; ++i)
+        if (watch->seen[i] == window) return TRUE;
+    if (watch->seenCount < 64) watch->seen[watch->seenCount++] = window;
+    char name[64], caption[1024];
+    windowClass(window, name, sizeof(name));
+    windowText(window, caption, sizeof(caption));
+    printf("window\t0x%lX\t%s\t", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window)), name);
+    printEscaped(caption);
+    fputc('\n', stdout);
+    fflush(stdout);
+    return TRUE;
+}
+
+static int watchCommand(char** args) {
+    if (!driver.launched) return fail(driverUsage, "nothing launched", nullptr);
+    WatchState watch;
+    watch.seenCount = 0;
+    DWORD timeout = static_cast<DWORD>(parseNumber(args[0])), start = GetTickCount();
+    for (;;) {
+        EnumWindows(reportWindow, reinterpret_cast<LPARAM>(&watch));
+        if (WaitForSingleObject(driver.process.hProcess, 5) == WAIT_OBJECT_0) return reportExit();
+        if (GetTickCount() - start >= timeout) return fail(driverTimeout, "process still running", nullptr);
+    }
+}
+
+static int sleepCommand(char** args) {
+    Sleep(static_cast<DWORD>(parseNumber(args[0])));
+    return driverDone;
+}
+
+struct Command {
+    const char* name;
+    int argumentCount;
+    int (*run)(char** args);
+};
+
+static const Command commands[] = {
+    {"wait-dialog", 2, waitDialogCommand}, {"use", 1, useCommand},
+    {"dump", 0, dumpCommand},              {"items", 1, itemsCommand},
+    {"click", 1, clickCommand},            {"set-text", 2, setTextCommand},
+    {"check", 1, checkCommand},            {"uncheck", 1, uncheckCommand},
+    {"select", 2, selectCommand},          {"wait-gone", 1, waitGoneCommand},
+    {"launch", 1, launchCommand},          {"wait-exit", 1, waitExitCommand},
+    {"watch", 1, watchCommand},            {"sleep", 1, sleepCommand},
+};
+
+static const Command* findCommand(const char* name) {
+    for (const Command& command : commands)
+        if (strcmp(command.name, name) == 0) return &command;
+    return nullptr;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) return fail(driverUsage, "usage", "velkorin-driver.exe COMMAND [ARGS...]...");
+    for (int at = 1; at < argc;) {
+        const Command* command = findCommand(argv[at]);
+        if (!command) return fail(driverUsage, "unknown command", argv[at]);
+        if (command->argumentCount > argc - at - 1)
+            return fail(driverUsage, "missing arguments", argv[at]);
+        int code = command->run(argv + at + 1);
+        fflush(stdout);
+        if (code != driverDone) return code;
+        at += 1 + command->argumentCount;
+    }
+    return driverDone;
+}
