@@ -6,16 +6,20 @@ set(VELKORIN_CORE_SOURCES
   support/text_compare.cpp
   startup/package.cpp
   startup/command_line.cpp
+  system/paths.cpp
   script/setup_state.cpp
   script/records.cpp
 )
 # Shell: Win32-only code around the core, tested under Wine.
 set(VELKORIN_SHELL_SOURCES
   support/pointer_array.cpp
+  support/system_library.cpp
   startup/startup_stages.cpp
   startup/package_file.cpp
   startup/run_modes.cpp
   ui/message_box.cpp
+  system/file_system.cpp
+  system/folder_tokens.cpp
 )
 # Only in velkorin.exe: the entry point and the few C-runtime helpers the compiler expects.
 set(VELKORIN_ENTRY_SOURCES

@@ -6,18 +6,10 @@
 #include "startup/command_line.h"
 #include "support/heap.h"
 #include "support/pointer_array.h"
+#include "support/system_library.h"
 #include "ui/message_box.h"
 
 constexpr DWORD longPathSize = 32767;
-
-// The rich-edit control of the licence and readme pages, by its full path in the system folder.
-static HMODULE loadSystemLibrary(const char* name) {
-    char path[MAX_PATH + 32];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH);
-    if (!length || length >= MAX_PATH) return nullptr;
-    wsprintfA(path + length, "\\%s", name);
-    return LoadLibraryA(path);
-}
 
 static bool createEvents() {
     state.uninstallDoneEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -1,0 +1,25 @@
+// file_system.h -- folder and file operations on the system: existence, emptiness, the nearest
+// existing folder, recursive deletion, the program's own path, the temporary folder, and the
+// system's folder browser. New texts come from the private heap and belong to the caller.
+#pragma once
+#include "support/platform.h"
+
+// Whether a file or folder exists; on false the search's error is the thread's last error.
+bool pathExists(const char* path);
+// Whether a folder holds no subfolders (and, with countFiles, no files); unreadable counts as empty.
+bool folderIsEmpty(const char* folder, bool countFiles);
+// The nearest existing folder of path (a drive gets its backslash) in *ancestor; 0, or the
+// system error when nothing of the path exists (*ancestor null).
+DWORD existingAncestor(const char* path, char** ancestor);
+// Deletes a folder with everything in it, read-only files included; whether the folder went.
+bool deleteTree(const char* folder);
+// Full file name of a module (null: the program).
+char* moduleFileName(HMODULE module);
+// Folder of a module, without a trailing backslash.
+char* moduleFolder(HMODULE module);
+// The system's temporary folder without a trailing separator; null when there is none.
+char* tempFolder();
+// Lets the user pick a folder under My Computer, starting at initialPath; false when cancelled.
+bool browseForFolder(HWND owner, const char* title, const char* initialPath, char* chosen);
+// The window's rectangle in its parent's client coordinates.
+void windowRectInParent(HWND window, RECT* rectangle);
