@@ -7,8 +7,15 @@ set(VELKORIN_CORE_SOURCES
   startup/package.cpp
   startup/command_line.cpp
   system/paths.cpp
+  system/windows_version_code.cpp
   script/setup_state.cpp
   script/records.cpp
+  script/folder_token_table.cpp
+  script/text_tools.cpp
+  script/fields.cpp
+  script/variables.cpp
+  script/languages.cpp
+  system/registry_roots.cpp
 )
 # Shell: Win32-only code around the core, tested under Wine.
 set(VELKORIN_SHELL_SOURCES
@@ -18,8 +25,15 @@ set(VELKORIN_SHELL_SOURCES
   startup/package_file.cpp
   startup/run_modes.cpp
   ui/message_box.cpp
+  ui/messages.cpp
+  system/windows_version.cpp
+  system/security.cpp
   system/file_system.cpp
   system/folder_tokens.cpp
+  install/file_version.cpp
+  system/registry.cpp
+  system/user_language.cpp
+  ui/fonts.cpp
 )
 # Only in velkorin.exe: the entry point and the few C-runtime helpers the compiler expects.
 set(VELKORIN_ENTRY_SOURCES
@@ -27,6 +41,13 @@ set(VELKORIN_ENTRY_SOURCES
   support/runtime.cpp
   resources/velkorin.rc
 )
+# Host builds only (tests and fuzzers): the Win32 stand-in and the doubles of the shell functions
+# that the core calls.
+set(VELKORIN_HOST_STANDIN_SOURCES
+  tests/host/win32_standin.cpp
+  tests/host/system_doubles.cpp
+)
+list(TRANSFORM VELKORIN_HOST_STANDIN_SOURCES PREPEND "${VELKORIN_ROOT}/")
 list(TRANSFORM VELKORIN_CORE_SOURCES PREPEND "${VELKORIN_ROOT}/src/")
 list(TRANSFORM VELKORIN_SHELL_SOURCES PREPEND "${VELKORIN_ROOT}/src/")
 list(TRANSFORM VELKORIN_ENTRY_SOURCES PREPEND "${VELKORIN_ROOT}/src/")

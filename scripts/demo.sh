@@ -8,9 +8,9 @@ cmake --preset default >/dev/null
 cmake --build --preset default
 out=build/demo
 mkdir -p "$out"
-pack=$(find build/builder -maxdepth 1 -type f -name velkorin-pack | head -n 1)
-echo "== velkorin-pack build examples/demo/project.toml -o $out/setup.exe"
-"$pack" build examples/demo/project.toml -o "$out/setup.exe"
+pack=build/velkorin-pack
+echo "== velkorin-pack build examples/demo/demo.toml -o $out/setup.exe"
+"$pack" build examples/demo/demo.toml -o "$out/setup.exe"
 echo "== velkorin-pack inspect $out/setup.exe"
 "$pack" inspect "$out/setup.exe"
 echo "== wine setup.exe S   (in a throwaway prefix; the stub reports what it read to the debugger channel)"

@@ -1,22 +1,16 @@
 // message_box.cpp -- start-up failure messages.
 #include "ui/message_box.h"
 
+#include "ui/messages.h"
+
 static const char startupCaption[] = "Velkorin";
 
-void showStartupError(const char* text) { MessageBoxA(nullptr, text, startupCaption, MB_OK | MB_ICONERROR); }
+void showStartupError(const char* text) { showMessage(nullptr, startupCaption, text, nullptr, nullptr, nullptr, MB_OK | MB_ICONERROR); }
 
 void showLibraryError(const char* library) {
-    char text[96];
-    wsprintfA(text, "Error loading %s library.", library);
-    showStartupError(text);
+    showMessage(nullptr, startupCaption, "Error loading %s library.", library, nullptr, nullptr, MB_OK | MB_ICONERROR);
 }
 
-void showLastSystemError() {
-    char text[512];
-    if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, GetLastError(), 0,
-                        text, sizeof(text), nullptr))
-        text[0] = 0;
-    showStartupError(text);
-}
+void showLastSystemError() { showStartupError(systemErrorText(GetLastError())); }
 
 void traceLine(const char* text) { OutputDebugStringA(text); }

@@ -16,10 +16,12 @@
 //   select ID INDEX         selects a list box or combo box item and notifies the parent
 //   wait-gone MS            waits until the current dialog no longer exists
 //   launch COMMAND_LINE     starts a process (one argument: the whole command line)
-//   wait-exit MS            waits for the launched process; prints exit<TAB>CODE
+//   wait-exit MS            waits for the launched process; prints exit<TAB>CODE (all 32 bits,
+//                           which a Unix exit status cannot carry: 3010 and the like)
 //   watch MS                until the launched process ends, prints
 //                           window<TAB>0xHANDLE<TAB>CLASS<TAB>CAPTION once for every visible
 //                           top-level window it shows; then prints exit<TAB>CODE
+//                           (wait-exit and watch terminate the process when it outlives MS)
 //   sleep MS                waits
 //
 // Texts are printed with \\ \t \r \n escaped. Exit codes: 0 all commands done; 1 bad usage;
@@ -179,10 +181,16 @@ static int reportExit() {
     return driverDone;
 }
 
+// After a timeout: the launched process is ended so that nothing outlives the driver.
+static int endLaunched() {
+    TerminateProcess(driver.process.hProcess, 259);
+    return fail(driverTimeout, "process still running; terminated", nullptr);
+}
+
 static int waitExitCommand(char** args) {
     if (!driver.launched) return fail(driverUsage, "nothing launched", nullptr);
     if (WaitForSingleObject(driver.process.hProcess, parseNumber(args[0])) != WAIT_OBJECT_0)
-        return fail(driverTimeout, "process still running", nullptr);
+        return endLaunched();
     return reportExit();
 }
 
@@ -217,7 +225,7 @@ static int watchCommand(char** args) {
     for (;;) {
         EnumWindows(reportWindow, reinterpret_cast<LPARAM>(&watch));
         if (WaitForSingleObject(driver.process.hProcess, 5) == WAIT_OBJECT_0) return reportExit();
-        if (GetTickCount() - start >= timeout) return fail(driverTimeout, "process still running", nullptr);
+        if (GetTickCount() - start >= timeout) return endLaunched();
     }
 }
 

@@ -10,6 +10,10 @@ prefix=$(mktemp -d "${TMPDIR:-/tmp}/velkorin-prefix.XXXXXX")
 cp -a "$template/." "$prefix/"
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 wineserver -p
+# A folder the access tests can count on being read-only: Wine's access check follows the mode.
+mkdir -p "$prefix/drive_c/velkorin-readonly"
+chmod 555 "$prefix/drive_c/velkorin-readonly"
+export VELKORIN_LOCKED_FOLDER='C:\velkorin-readonly'
 # No display is needed by these programs: Wine's null driver keeps them windowless and fast.
 wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 wine "$@"

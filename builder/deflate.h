@@ -1,0 +1,33 @@
+// deflate.h -- the package's zlib streams: level 9, ended by a sync flush (00 00 FF FF) with no
+// final block and no Adler-32 trailer; and the matching inflater used by inspect.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "byte_buffer.h"
+
+// Compresses a stream fed in chunks; the result is complete after finish().
+class SyncDeflater {
+public:
+    SyncDeflater();
+    ~SyncDeflater();
+    SyncDeflater(const SyncDeflater&) = delete;
+    SyncDeflater& operator=(const SyncDeflater&) = delete;
+
+    // Compresses the next chunk of input into the output; false on a zlib failure.
+    bool feed(const uint8_t* data, size_t size);
+    // Ends the stream with a sync flush and returns the whole compressed stream.
+    bool finish(Bytes* out);
+
+private:
+    bool run(const uint8_t* data, size_t size, int flush);
+    struct State;
+    State* state_;
+    Bytes out_;
+};
+
+// Compresses a whole buffer into one package stream.
+bool deflateSync(const uint8_t* data, size_t size, Bytes* out);
+// Inflates a package stream (no final block needed) into at most limit bytes. False when the
+// stream is damaged; *out then holds what could be produced.
+bool inflateSync(const uint8_t* data, size_t size, size_t limit, Bytes* out);

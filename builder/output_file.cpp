@@ -1,0 +1,76 @@
+// output_file.cpp -- temporary-file writing with an atomic rename at the end.
+#include "output_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+OutputFile::~OutputFile() {
+    if (file_) std::fclose(file_);
+    if (!temporary_.empty()) std::remove(temporary_.c_str());
+}
+
+bool OutputFile::fail(const std::string& what, std::string* err) {
+    *err = target_ + ": " + what + " (" + std::strerror(errno) + ")";
+    return false;
+}
+
+bool OutputFile::open(const std::string& target, std::string* err) {
+    target_ = target;
+    std::string pattern = target + ".tmp-XXXXXX";
+    int fd = mkstemp(&pattern[0]);
+    if (fd < 0) return fail("cannot create a temporary file beside the output", err);
+    temporary_ = pattern;
+    file_ = fdopen(fd, "w+b");
+    if (!file_) {
+        close(fd);
+        return fail("cannot open the temporary file", err);
+    }
+    return true;
+}
+
+bool OutputFile::write(const uint8_t* data, size_t size, std::string* err) {
+    if (size && std::fwrite(data, 1, size, file_) != size) return fail("cannot write", err);
+    size_ += size;
+    return true;
+}
+
+bool OutputFile::patch(uint64_t at, const uint8_t* data, size_t size, std::string* err) {
+    if (fseeko(file_, static_cast<off_t>(at), SEEK_SET) != 0 || std::fwrite(data, 1, size, file_) != size ||
+        fseeko(file_, 0, SEEK_END) != 0)
+        return fail("cannot write", err);
+    return true;
+}
+
+bool OutputFile::patchU32(uint64_t at, uint32_t value, std::string* err) {
+    uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+                        static_cast<uint8_t>(value >> 24)};
+    return patch(at, bytes, 4, err);
+}
+
+bool OutputFile::checksumFrom(uint64_t from, uint32_t* checksum, std::string* err) {
+    if (std::fflush(file_) != 0 || fseeko(file_, static_cast<off_t>(from), SEEK_SET) != 0)
+        return fail("cannot read back", err);
+    uLong running = adler32(0, nullptr, 0);
+    uint8_t chunk[65536];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof(chunk), file_)) > 0) running = adler32(running, chunk, static_cast<uInt>(got));
+    if (std::ferror(file_) || fseeko(file_, 0, SEEK_END) != 0) return fail("cannot read back", err);
+    *checksum = static_cast<uint32_t>(running);
+    return true;
+}
+
+bool OutputFile::commit(std::string* err) {
+    // The setup file is a program: give it the usual permissions of one.
+    if (fchmod(fileno(file_), 0755) != 0) return fail("cannot set permissions", err);
+    bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!closed) return fail("cannot write", err);
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) return fail("cannot rename the temporary file", err);
+    temporary_.clear();
+    return true;
+}

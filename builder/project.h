@@ -1,0 +1,60 @@
+// project.h -- the project file (TOML) in memory: what the package builder is asked to build.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "format/package_format.h"
+
+struct Variable {
+    std::string name;   // with its percent signs, as the script carries it
+    std::string value;
+};
+
+// One group of the file area: a source folder installed into one destination.
+struct FileGroupConfig {
+    std::string destination;                 // e.g. "%InstallPath%"
+    std::string source;                      // folder on the build machine (absolute after loading)
+    uint32_t overwriteMode = overwriteAlways;
+    uint32_t compareBy = compareByTime;
+    bool shared = false;
+    std::string compression = "auto";        // "auto", "deflate" or "store"
+    std::vector<std::string> store;          // patterns of relative paths always stored raw
+    std::vector<std::string> exclude;        // patterns of relative paths left out
+};
+
+struct Project {
+    std::string path;                        // the project file, as given
+    std::string folder;                      // its folder: relative paths start here
+
+    // [product]
+    std::string productName, productTitle;
+    std::string previousInstall;             // "root,key,value" registry source of %InstallPath%
+    std::string finishProgram, finishReadme;
+    bool restart = false;
+    bool createUninstaller = true;
+
+    // [appearance]; colours as the script stores them (COLORREF or a system-colour request)
+    std::string textFont, titleFont;
+    uint32_t textColor = 0, titleColor = 0;  // 0xRRGGBB, written into the font texts
+    uint32_t pageColor = colorSystemButtonFace;
+    uint32_t frameColor = colorSystemButtonFace;
+    uint32_t headerColor = colorSystemWindow;
+    bool welcomeHeaderFill = false, backgroundCaption = false, compactDialogs = false;
+    bool hideMakerLink = false;
+
+    // [choices]: which shortcut kinds the user may untick
+    bool groupChoice = false, desktopChoice = false, quickLaunchChoice = false;
+
+    // [pages]: one switch per wizard page 0..11
+    uint8_t pages[wizardPageCount] = {0, 1, 0, 0, 0, 0, 1, 0, 0, 1, 1, 1};
+
+    std::vector<Variable> variables;
+    std::vector<FileGroupConfig> groups;
+};
+
+// Reads and checks a project file. On failure *err is "file:line: field: what is wrong".
+bool loadProject(const std::string& path, Project* project, std::string* err);
+// The same over text already in memory; path only names the file in messages and anchors
+// relative source folders.
+bool loadProjectText(const std::string& text, const std::string& path, Project* project, std::string* err);

@@ -1,0 +1,78 @@
+// script_writer.cpp -- records of the setup script. Each part of the project that becomes records
+// has one writer in the table at the bottom; their order is the order of the records.
+#include "script_writer.h"
+
+#include <cstdio>
+
+void ScriptWriter::record(uint32_t type, const Bytes& payload) {
+    putU32(&bytes_, type);
+    putU32(&bytes_, static_cast<uint32_t>(payload.size()));
+    bytes_.insert(bytes_.end(), payload.begin(), payload.end());
+}
+
+Bytes ScriptWriter::finish() {
+    putU32(&bytes_, scriptEnd);
+    Bytes out;
+    out.swap(bytes_);
+    return out;
+}
+
+Bytes variablePayload(const Variable& variable) {
+    Bytes payload;
+    putText(&payload, variable.name);
+    putText(&payload, variable.value);
+    return payload;
+}
+
+// "face,0xRRGGBB": the stub splits it into the face and the colour, which it byte-exchanges.
+static std::string fontText(const std::string& face, uint32_t rgb) {
+    char colour[16];
+    std::snprintf(colour, sizeof(colour), "0x%06X", rgb & 0xFFFFFFu);
+    return face + "," + colour;
+}
+
+Bytes productPayload(const Project& p) {
+    Bytes payload;
+    putText(&payload, p.productName);
+    putText(&payload, p.productTitle);
+    putText(&payload, fontText(p.textFont, p.textColor));
+    putU32(&payload, p.pageColor);
+    putU32(&payload, p.frameColor);
+    putText(&payload, fontText(p.titleFont, p.titleColor));
+    putU32(&payload, p.headerColor);
+    putU8(&payload, static_cast<uint8_t>((p.welcomeHeaderFill ? productWelcomeHeaderFill : 0) |
+                                         (p.backgroundCaption ? productBackgroundCaption : 0)));
+    putText(&payload, p.previousInstall);
+    putText(&payload, p.finishProgram);
+    putText(&payload, p.finishReadme);
+    putU8(&payload, static_cast<uint8_t>((p.compactDialogs ? productCompactDialogs : 0) |
+                                         (p.groupChoice ? productGroupChoice : 0) |
+                                         (p.desktopChoice ? productDesktopChoice : 0) |
+                                         (p.quickLaunchChoice ? productQuickLaunchChoice : 0) |
+                                         (p.restart ? productRestart : 0) |
+                                         (p.createUninstaller ? productCreateUninstaller : 0)));
+    putU8(&payload, p.hideMakerLink ? 1 : 0);
+    return payload;
+}
+
+Bytes pagesPayload(const Project& p) { return Bytes(p.pages, p.pages + wizardPageCount); }
+
+namespace {
+
+void writeVariables(const Project& p, ScriptWriter* script) {
+    for (const Variable& v : p.variables) script->record(recordVariable, variablePayload(v));
+}
+// The product record sets dialogIdBase, which the page switches read: it comes first.
+void writeProduct(const Project& p, ScriptWriter* script) { script->record(recordProduct, productPayload(p)); }
+void writePages(const Project& p, ScriptWriter* script) { script->record(recordPages, pagesPayload(p)); }
+
+using RecordSource = void (*)(const Project&, ScriptWriter*);
+const RecordSource recordSources[] = {writeVariables, writeProduct, writePages};
+
+}  // namespace
+
+Bytes buildScript(const Project& project) {
+    ScriptWriter script;
+    for (RecordSource source : recordSources) source(project, &script);
+    return script.finish();
+}

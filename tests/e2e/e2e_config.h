@@ -1,0 +1,18 @@
+// e2e_config.h -- where the e2e tests find the programs under test and their tools.
+// Each path comes from the build (compile definitions); an environment variable of the same
+// name overrides it, so a test binary can also be run by hand against other files.
+#pragma once
+#include <filesystem>
+#include <optional>
+
+namespace e2e::config {
+
+std::filesystem::path root();          // VELKORIN_ROOT: the source tree
+std::filesystem::path stub();          // VELKORIN_STUB: velkorin.exe as built
+std::filesystem::path driver();        // VELKORIN_DRIVER: velkorin-driver.exe
+std::filesystem::path wineTemplate();  // VELKORIN_WINE_TEMPLATE: the template prefix folder
+std::filesystem::path wineScripts();   // VELKORIN_WINE_SCRIPTS: tests/wine
+std::filesystem::path artifacts();     // VELKORIN_E2E_ARTIFACTS: screenshots and other keepsakes
+std::optional<std::filesystem::path> packer();  // VELKORIN_PACK: velkorin-pack, when it is built
+
+}  // namespace e2e::config

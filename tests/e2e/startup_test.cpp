@@ -1,0 +1,138 @@
+// startup_test.cpp -- the program's first moments, end to end under Wine: the bare stub as the
+// uninstaller, setup files that are damaged, cut short or intact.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iostream>
+
+#include "e2e_config.h"
+#include "setup_files.h"
+#include "wine_session.h"
+
+namespace e2e {
+namespace {
+
+const unsigned long exitFailed = 2;
+const int okButtonId = 1;
+const char startupCaption[] = "Velkorin";
+const char damagedText[] = "The installer file is damaged!";
+const char unreadableText[] = "Error verifying the file CRC.";
+
+std::string listWindows(const WindowsRun& run) {
+    std::string text;
+    for (const std::string& window : run.windows) text += "\n  " + window;
+    return text;
+}
+
+// The demo's setup file, built once per process with velkorin-pack; empty when that failed.
+const Bytes& demoSetupFile(std::string* error) {
+    static Bytes file;
+    static std::string failure;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        std::filesystem::path out = WineSession::current().scratch() / "demo-setup.exe";
+        if (buildSetupFile(config::root() / "examples/demo/demo.toml", out, WineSession::current().scratch(),
+                           &failure))
+            file = readBytes(out);
+    }
+    *error = failure;
+    return file;
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    WineSession& wine = WineSession::current();
+
+    // The demo setup file, or empty after a failure that names the builder's complaint.
+    const Bytes& setupFile() {
+        std::string error;
+        const Bytes& file = demoSetupFile(&error);
+        if (file.empty()) ADD_FAILURE() << error;
+        return file;
+    }
+
+    // Runs the file and expects the start-up message box: caption "Velkorin", one of the texts,
+    // an OK button that closes it, then the end of the run with the failure code.
+    void expectStartupMessage(const Bytes& file, const std::string& name, const std::vector<std::string>& texts,
+                              bool takePicture) {
+        std::string path = "C:\\damaged\\" + name + ".exe";
+        wine.writeFile(path, file);
+        BackgroundRun setup = wine.start(path, {}, 30s);
+        std::optional<DialogDump> box = wine.waitDialog(startupCaption, 15s);
+        if (takePicture) wine.screenshot(name);
+        if (box) {
+            EXPECT_EQ(box->caption, startupCaption) << name;
+            std::optional<std::string> text = box->text(messageTextId);
+            ASSERT_TRUE(text.has_value()) << name << ": the box has no message text";
+            EXPECT_NE(std::find(texts.begin(), texts.end(), *text), texts.end()) << name << ": shows \"" << *text << "\"";
+            ASSERT_NE(box->find(okButtonId), nullptr) << name << ": no OK button";
+            ProcessResult closed = wine.driver({"use", box->handle, "click", std::to_string(okButtonId), "wait-gone", "5000"});
+            EXPECT_EQ(closed.exitCode, 0) << name << ": OK did not close the box: " << describe(closed);
+        } else {
+            ADD_FAILURE() << name << ": no message box with the caption \"" << startupCaption << "\" appeared";
+        }
+        WindowsRun run = setup.wait(30s);
+        ASSERT_TRUE(run.ended) << name << ": the program did not end: " << describe(run.driver);
+        EXPECT_EQ(run.exitCode, exitFailed) << name;
+    }
+};
+
+TEST_F(StartupTest, BareStubTakesTheUninstallRoadWithoutAWindow) {
+    Bytes stub = readBytes(config::stub());
+    ASSERT_GT(stub.size(), 64u);
+    ASSERT_EQ(packageOffsetOf(stub), 0) << "the stub as built carries no package";
+    wine.copyIn(config::stub(), "C:\\velkorin\\velkorin.exe");
+
+    WindowsRun run = wine.runWatched("C:\\velkorin\\velkorin.exe", {}, 20s);
+
+    ASSERT_TRUE(run.ended) << describe(run.driver);
+    EXPECT_EQ(run.exitCode, exitFailed) << "nothing can be removed yet";
+    EXPECT_TRUE(run.windows.empty()) << "windows shown:" << listWindows(run);
+    EXPECT_FALSE(wine.waitDialog("*", 0ms).has_value()) << "a dialog is still open";
+    std::cout << "[ timing   ] one watched run of the stub: " << run.driver.elapsed.count() << " ms\n";
+    RecordProperty("stub_run_ms", static_cast<int>(run.driver.elapsed.count()));
+}
+
+TEST_F(StartupTest, AnyChangedByteFromOffset40OnIsReportedAsDamage) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    size_t packageStart = packageOffsetOf(file);
+    ASSERT_GT(packageStart, 40u);
+    ASSERT_GT(file.size(), packageStart + 16);
+    // The first summed byte, one inside the image, the package header, and the very last byte.
+    const size_t offsets[] = {40, packageStart / 2, packageStart + 4, file.size() - 1};
+    bool first = true;
+    for (size_t offset : offsets) {
+        expectStartupMessage(withChangedByte(file, offset), "changed-at-" + std::to_string(offset), {damagedText},
+                             first);
+        first = false;
+    }
+}
+
+TEST_F(StartupTest, FileCutShortInsideThePackageIsReported) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    size_t packageStart = packageOffsetOf(file);
+    ASSERT_GT(file.size(), packageStart + 16);
+    Bytes cut(file.begin(), file.begin() + static_cast<long>(packageStart + (file.size() - packageStart) / 2));
+    expectStartupMessage(cut, "cut-short", {damagedText, unreadableText}, false);
+}
+
+TEST_F(StartupTest, IntactSetupFilePassesVerificationSilently) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    wine.writeFile("C:\\intact\\setup.exe", file);
+
+    WindowsRun run = wine.runWatched("C:\\intact\\setup.exe", {"S"}, 15s);
+
+    ASSERT_TRUE(run.ended) << "the program did not end by itself: " << describe(run.driver);
+    EXPECT_TRUE(run.windows.empty()) << "windows shown:" << listWindows(run);
+    EXPECT_EQ(run.exitCode, exitFailed) << "nothing is installed yet";
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,283 @@
+// wine_session.cpp -- one Wine prefix per e2e test process, and the helpers that act inside it.
+#include "wine_session.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "e2e_config.h"
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+static const auto driverMargin = 10s;  // the driver ends a program itself; this is the host's margin
+
+WineSession& WineSession::current() {
+    static WineSession session;
+    return session;
+}
+
+static void require(const ProcessResult& result, const std::string& what) {
+    if (result.timedOut || result.exitCode != 0) throw std::runtime_error(what + ": " + describe(result));
+}
+
+void WineSession::open(Display display) {
+    auto begin = std::chrono::steady_clock::now();
+    std::string pattern = (fs::temp_directory_path() / "velkorin-e2e.XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
+    root_ = pattern;
+    prefix_ = root_ / "prefix";
+    scratch_ = root_ / "scratch";
+    fs::create_directories(scratch_);
+
+    fs::path wineTemplate = fs::absolute(config::wineTemplate());
+    require(runProcess({(config::wineScripts() / "prepare-template.sh").string(), wineTemplate.string()}, 300s,
+                       scratch_), "prepare-template.sh");
+    require(runProcess({"cp", "-a", (wineTemplate / ".").string(), prefix_.string()}, 120s, scratch_),
+            "copying the template prefix");
+    setenv("WINEPREFIX", prefix_.c_str(), 1);
+    setenv("WINEDEBUG", "-all", 1);
+    setenv("WINEDLLOVERRIDES", "winemenubuilder.exe=d;mscoree=d;mshtml=d", 1);
+    if (display == Display::xvfb) startDisplay();
+    else unsetenv("DISPLAY");
+    // The server stays while the tests run; should this process die, it ends a minute later.
+    require(runProcess({"wineserver", "-p60"}, 30s, scratch_), "wineserver -p");
+    setRegistryText("HKCU\\Software\\Wine\\Drivers", "Graphics", display == Display::xvfb ? "x11" : "null");
+    openSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+}
+
+void WineSession::close() {
+    if (root_.empty()) return;
+    runProcess({"wineserver", "-k"}, 30s, scratch_);
+    runProcess({"wineserver", "-w"}, 30s, scratch_);
+    stopDisplay();
+    std::error_code ignored;
+    fs::remove_all(root_, ignored);
+    root_.clear();
+}
+
+// Xvfb picks a free display number itself and writes it to the descriptor given by -displayfd.
+void WineSession::startDisplay() {
+    int channel[2];
+    if (pipe(channel) != 0) throw std::runtime_error("pipe");
+    pid_t pid = fork();
+    if (pid == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        ::close(channel[0]);
+        std::string fd = std::to_string(channel[1]);
+        freopen("/dev/null", "w", stdout);
+        freopen((scratch_ / "xvfb.log").c_str(), "w", stderr);
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+               static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ::close(channel[1]);
+    displayPid_ = pid;
+    std::string number;
+    pollfd wait = {channel[0], POLLIN, 0};
+    char c = 0;
+    while (poll(&wait, 1, 20000) > 0 && read(channel[0], &c, 1) == 1 && c != '\n') number += c;
+    ::close(channel[0]);
+    if (number.empty()) throw std::runtime_error("Xvfb did not start (see " + (scratch_ / "xvfb.log").string() + ")");
+    displayNumber_ = std::stoi(number);
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+}
+
+void WineSession::stopDisplay() {
+    if (displayPid_ <= 0) return;
+    kill(displayPid_, SIGTERM);
+    int status = 0;
+    waitpid(displayPid_, &status, 0);
+    displayPid_ = -1;
+    displayNumber_ = -1;
+}
+
+fs::path WineSession::hostPath(const std::string& windowsPath) const {
+    if (windowsPath.size() < 2 || (windowsPath[0] != 'C' && windowsPath[0] != 'c') || windowsPath[1] != ':')
+        throw std::invalid_argument("not a path on drive C: " + windowsPath);
+    fs::path path = prefix_ / "drive_c";
+    std::istringstream parts(windowsPath.substr(2));
+    std::string part;
+    while (std::getline(parts, part, '\\'))
+        if (!part.empty()) path /= part;
+    return path;
+}
+
+std::string WineSession::windowsPathOf(const fs::path& hostFile) {
+    std::string path = "Z:" + fs::absolute(hostFile).string();
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+fs::path WineSession::artifactFolder() const {
+    fs::path folder = config::artifacts();
+    fs::create_directories(folder);
+    return folder;
+}
+
+ProcessResult WineSession::wine(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
+    std::vector<std::string> argv = {"wine"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProcess(argv, timeout, scratch_);
+}
+
+ProcessResult WineSession::driver(const std::vector<std::string>& commands, std::chrono::milliseconds timeout) {
+    std::vector<std::string> args = {config::driver().string()};
+    args.insert(args.end(), commands.begin(), commands.end());
+    return wine(args, timeout);
+}
+
+std::optional<DialogDump> WineSession::waitDialog(const std::string& caption, std::chrono::milliseconds timeout) {
+    ProcessResult result = driver({"wait-dialog", caption, std::to_string(timeout.count()), "dump"}, timeout + driverMargin);
+    if (result.exitCode != 0) return std::nullopt;
+    return parseDialogDump(result.output);
+}
+
+WindowsRun WineSession::runThroughDriver(const std::string& program, const std::vector<std::string>& args,
+                                         const char* waitCommand, std::chrono::milliseconds timeout) {
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ProcessResult result = driver({"launch", windowsCommandLine(argv), waitCommand, std::to_string(timeout.count())},
+                                  timeout + driverMargin);
+    return parseRun(result);
+}
+
+WindowsRun WineSession::run(const std::string& program, const std::vector<std::string>& args,
+                            std::chrono::milliseconds timeout) {
+    return runThroughDriver(program, args, "wait-exit", timeout);
+}
+
+WindowsRun WineSession::runWatched(const std::string& program, const std::vector<std::string>& args,
+                                   std::chrono::milliseconds timeout) {
+    return runThroughDriver(program, args, "watch", timeout);
+}
+
+BackgroundRun WineSession::start(const std::string& program, const std::vector<std::string>& args,
+                                 std::chrono::milliseconds timeout) {
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    ChildProcess child;
+    child.start({"wine", config::driver().string(), "launch", windowsCommandLine(argv), "wait-exit",
+                 std::to_string(timeout.count())},
+                scratch_);
+    return BackgroundRun(std::move(child));
+}
+
+WindowsRun BackgroundRun::wait(std::chrono::milliseconds timeout) { return parseRun(child_.wait(timeout + driverMargin)); }
+
+void WineSession::copyIn(const fs::path& hostFile, const std::string& windowsPath) {
+    fs::path target = hostPath(windowsPath);
+    fs::create_directories(target.parent_path());
+    fs::copy_file(hostFile, target, fs::copy_options::overwrite_existing);
+}
+
+void WineSession::writeFile(const std::string& windowsPath, const std::vector<unsigned char>& bytes) {
+    fs::path target = hostPath(windowsPath);
+    fs::create_directories(target.parent_path());
+    std::ofstream out(target, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + target.string());
+}
+
+std::optional<std::vector<unsigned char>> WineSession::readFile(const std::string& windowsPath) const {
+    std::ifstream in(hostPath(windowsPath), std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// `reg query` prints the value as "    NAME    TYPE    DATA" between CRLF-ended lines.
+std::optional<RegistryValue> WineSession::registryValue(const std::string& key, const std::string& name) {
+    std::vector<std::string> args = {"reg", "query", key};
+    if (name.empty()) args.push_back("/ve");
+    else args.insert(args.end(), {"/v", name});
+    ProcessResult result = wine(args);
+    if (result.exitCode != 0) return std::nullopt;
+    std::istringstream lines(result.output);
+    std::string line;
+    const std::string gap = "    ";
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind(gap, 0) != 0) continue;
+        size_t typeAt = line.find(gap + "REG_", gap.size());
+        if (typeAt == std::string::npos) continue;
+        size_t dataAt = line.find(gap, typeAt + gap.size());
+        RegistryValue value;
+        value.type = line.substr(typeAt + gap.size(), dataAt == std::string::npos ? std::string::npos
+                                                                                 : dataAt - typeAt - gap.size());
+        if (dataAt != std::string::npos) value.data = line.substr(dataAt + gap.size());
+        return value;
+    }
+    return std::nullopt;
+}
+
+void WineSession::setRegistryText(const std::string& key, const std::string& name, const std::string& text) {
+    require(wine({"reg", "add", key, "/v", name, "/d", text, "/f"}), "reg add " + key + " " + name);
+}
+
+void WineSession::setWindowsVersion(const std::string& version) {
+    setRegistryText("HKCU\\Software\\Wine", "Version", version);
+}
+
+fs::path WineSession::screenshot(const std::string& label) {
+    if (displayNumber_ < 0) return {};
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "session";
+    if (!label.empty()) name += "-" + label;
+    fs::path picture = artifactFolder() / (name + ".png");
+    ProcessResult result = runProcess(
+        {"import", "-display", ":" + std::to_string(displayNumber_), "-window", "root", picture.string()}, 30s,
+        scratch_);
+    return result.exitCode == 0 ? picture : fs::path();
+}
+
+std::string windowsCommandLine(const std::vector<std::string>& argv) {
+    std::string line;
+    for (const std::string& arg : argv) {
+        if (!line.empty()) line += ' ';
+        if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) {
+            line += arg;
+            continue;
+        }
+        line += '"';
+        size_t backslashes = 0;
+        for (char c : arg) {
+            if (c == '\\') { ++backslashes; line += c; continue; }
+            if (c == '"') line.append(backslashes + 1, '\\');
+            backslashes = 0;
+            line += c;
+        }
+        line.append(backslashes, '\\');
+        line += '"';
+    }
+    return line;
+}
+
+WindowsRun parseRun(const ProcessResult& driver) {
+    WindowsRun run;
+    run.driver = driver;
+    std::istringstream lines(driver.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::vector<std::string> fields = splitTabs(line, 4);
+        if (fields[0] == "exit" && fields.size() == 2) {
+            run.ended = true;
+            run.exitCode = std::stoul(fields[1]);
+        } else if (fields[0] == "window" && fields.size() == 4) {
+            run.windows.push_back(fields[2] + "\t" + unescape(fields[3]));
+        }
+    }
+    return run;
+}
+
+}  // namespace e2e

@@ -1,0 +1,127 @@
+// velkorin-pack as a user runs it: build and inspect, their exit codes, messages and reports.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "byte_buffer.h"
+#include "inspect.h"
+
+namespace {
+
+struct CommandResult {
+    int code;
+    std::string output;
+};
+
+CommandResult run(const std::string& arguments) {
+    std::string command = std::string(VELKORIN_PACK_EXE) + " " + arguments + " 2>&1";
+    CommandResult result{-1, ""};
+    FILE* pipe = popen(command.c_str(), "r");
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.output.append(buffer, got);
+    int status = pclose(pipe);
+    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+Bytes readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+void writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+}
+bool exists(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+class PackCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/velkorin-cli-test-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root = pattern;
+        Bytes stub(3000, 0x90);
+        stub[0] = 'M', stub[1] = 'Z';
+        writeFile(root + "/stub.exe", stub);
+        mkdir((root + "/files").c_str(), 0755);
+        mkdir((root + "/files/docs").c_str(), 0755);
+        writeFile(root + "/files/docs/a.txt", Bytes(5000, 'a'));
+        std::ofstream(root + "/p.toml") << "[product]\nname = \"Cli\"\ntitle = \"Cli 1\"\n"
+                                           "[[files]]\ndestination = \"%InstallPath%\"\nsource = \"files\"\n";
+    }
+    void TearDown() override { std::system(("rm -rf '" + root + "'").c_str()); }
+    std::string build(const std::string& extra = "") {
+        return "build " + root + "/p.toml -o " + root + "/setup.exe --stub " + root + "/stub.exe -q " + extra;
+    }
+    std::string root;
+};
+
+TEST_F(PackCommand, BuildsAndInspectsASetupFile) {
+    CommandResult built = run(build());
+    ASSERT_EQ(built.code, 0) << built.output;
+    EXPECT_EQ(built.output, "");
+    CommandResult inspected = run("inspect " + root + "/setup.exe");
+    EXPECT_EQ(inspected.code, 0) << inspected.output;
+    for (const char* expected :
+         {"DOS fields: packageOffset 3000, ", "package header: fileAreaOffset 12, ", "type 9 product", "productName \"Cli\"",
+          "type 2 pages", "enabled: welcome, destination, ready, installing, finish", "end of script",
+          "group 0: destination \"%InstallPath%\", overwriteMode 0, compareBy 0, sharedGroup 0",
+          "folder depth 0 \"docs\"", "file depth 1 \"a.txt\": flags 0x03 (compressed), size 5000, ", "\nchecksum: ok\n"})
+        EXPECT_NE(inspected.output.find(expected), std::string::npos) << expected << "\n" << inspected.output;
+}
+
+TEST_F(PackCommand, InspectReportsADamagedFileAndFailsOnMismatch) {
+    ASSERT_EQ(run(build()).code, 0);
+    Bytes file = readFile(root + "/setup.exe");
+    uint32_t stored = loadU32(file.data() + 36);
+    file[file.size() - 10] ^= 0xFF;
+    writeFile(root + "/damaged.exe", file);
+    CommandResult inspected = run("inspect " + root + "/damaged.exe");
+    EXPECT_EQ(inspected.code, 1);
+    char expected[80];
+    std::snprintf(expected, sizeof(expected), "checksum: MISMATCH (stored 0x%08X, computed 0x", stored);
+    EXPECT_NE(inspected.output.find(expected), std::string::npos) << inspected.output;
+}
+
+TEST_F(PackCommand, InspectSurvivesEveryTruncationAndCorruptedOffsets) {
+    ASSERT_EQ(run(build()).code, 0);
+    const Bytes file = readFile(root + "/setup.exe");
+    std::string report;
+    for (size_t size = 0; size < file.size(); size += (size < 3200 ? 1 : 97)) {
+        report.clear();
+        InspectResult result = inspectSetup(Bytes(file.begin(), file.begin() + size), &report);
+        EXPECT_NE(result, InspectResult::checksumOk) << size;
+    }
+    for (size_t at : {size_t{18}, size_t{3004}, size_t{3008}, size_t{3012}, size_t{3012 + 25}}) {
+        Bytes damaged = file;
+        damaged[at] ^= 0xFF;
+        damaged[at + 1] ^= 0x7F;
+        report.clear();
+        inspectSetup(damaged, &report);
+        EXPECT_NE(report.find("checksum:"), std::string::npos) << at;
+    }
+}
+
+TEST_F(PackCommand, BadProjectExitsOneWithTheMessageAndWritesNothing) {
+    std::ofstream(root + "/p.toml", std::ios::app) << "overwrite = \"maybe\"\n";
+    CommandResult built = run(build());
+    EXPECT_EQ(built.code, 1);
+    EXPECT_EQ(built.output, "velkorin-pack: " + root + "/p.toml:7: files[0].overwrite: expected one of always, "
+                            "if-newer, if-newer-or-equal, if-older, never\n");
+    EXPECT_FALSE(exists(root + "/setup.exe"));
+    CommandResult missingStub = run("build " + root + "/p.toml -o " + root + "/setup.exe --stub " + root + "/none.exe");
+    EXPECT_EQ(missingStub.code, 1);
+    EXPECT_FALSE(exists(root + "/setup.exe"));
+    EXPECT_EQ(run("inspect " + root + "/none.exe").code, 1);
+    EXPECT_EQ(run("frobnicate").code, 2);
+}
+
+}  // namespace
