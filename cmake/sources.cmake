@@ -7,6 +7,7 @@ set(VELKORIN_CORE_SOURCES
   startup/package.cpp
   startup/command_line.cpp
   system/paths.cpp
+  ui/appearance.cpp
   system/windows_version_code.cpp
   script/setup_state.cpp
   script/records.cpp

@@ -107,6 +107,11 @@ struct SetupState {
     // ---- appearance (stage 1) ----
     int screenDpi;
     int gradientSteps;
+    int stripeBottomWidth, stripeTopWidth;
+    HPALETTE gradientPalette;
+    HFONT textFont, titleFont;
+    HBRUSH headerBrush, accentBrush, pageBrush, frameBrush;
+    HPEN accentPen;
 };
 
 extern SetupState state;

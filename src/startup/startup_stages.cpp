@@ -7,6 +7,9 @@
 #include "support/heap.h"
 #include "support/pointer_array.h"
 #include "support/system_library.h"
+#include "system/folder_tokens.h"
+#include "system/security.h"
+#include "ui/appearance.h"
 #include "ui/message_box.h"
 
 constexpr DWORD longPathSize = 32767;
@@ -29,8 +32,16 @@ static bool prepareRuntime() {
         showStartupError("Error retrieving the module handle.");
         return false;
     }
+    if (!loadSecurityFunctions()) {
+        showLibraryError("advapi32.dll");
+        return false;
+    }
     if (!loadPointerArrayFunctions()) {
         showLibraryError("commctl32.dll");
+        return false;
+    }
+    if (!loadShellFunctions()) {
+        showLibraryError("shell32.dll");
         return false;
     }
     state.richEditLibrary = loadSystemLibrary("RichEd32.Dll");
@@ -46,6 +57,7 @@ static bool prepareRuntime() {
         showStartupError("Error creating DPA.");
         return false;
     }
+    state.threadToken = openAccessToken();  // none: the access checks answer "allowed"
     return true;
 }
 
@@ -109,9 +121,66 @@ static void splitCommandLine() {
     state.argumentCount = splitArguments(state.commandLine, state.arguments, maxArguments);
 }
 
+// ---- stage 1: the look of the wizard and the uninstaller window ----
+
+static COLORREF systemColor(COLORREF value) {
+    return resolveColor(value, GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_BTNFACE));
+}
+
+static_assert(sizeof(PaletteColor) == sizeof(PALETTEENTRY), "palette entries are filled in place");
+
+static void createGradientPalette() {
+    int entries = gradientPaletteSize(state.gradientSteps);
+    LOGPALETTE* palette = static_cast<LOGPALETTE*>(heapAlloc(sizeof(LOGPALETTE) + entries * sizeof(PALETTEENTRY)));
+    if (!palette) return;
+    palette->palVersion = 0x300;
+    palette->palNumEntries = static_cast<WORD>(entries);
+    fillGradientPalette(reinterpret_cast<PaletteColor*>(palette->palPalEntry), state.gradientSteps,
+                        state.gradientTopColor, state.gradientBottomColor, state.accentColor,
+                        GetSysColor(COLOR_BTNFACE));
+    state.gradientPalette = CreatePalette(palette);
+    heapFree(palette);
+}
+
+static HFONT createFont(int points, int weight, const char* face) {
+    return CreateFontA(fontHeight(points, state.screenDpi), 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face);
+}
+
+static void prepareAppearance() {
+    HDC screen = GetDC(nullptr);
+    state.screenDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    state.stripeBottomWidth = stripeBottomWidth(state.screenDpi);
+    state.stripeTopWidth = stripeTopWidth(state.screenDpi);
+    createGradientPalette();
+    state.textFont = createFont(8, FW_NORMAL, state.textFontFace);
+    state.titleFont = createFont(state.dialogIdBase ? 10 : 12, FW_BOLD, state.titleFontFace);
+    COLORREF accent = state.accentColor;
+    state.headerBrush = CreateSolidBrush(systemColor(state.headerColor));
+    state.accentBrush = CreateSolidBrush(systemColor(accent));
+    state.accentPen = CreatePen(PS_SOLID, 0, systemColor(accent));
+    state.pageBrush = CreateSolidBrush(systemColor(state.pageColor));
+    state.frameBrush = CreateSolidBrush(systemColor(state.frameColor));
+}
+
+static void deleteObject(HGDIOBJ* object) {
+    if (*object) DeleteObject(*object);
+    *object = nullptr;
+}
+
+static void releaseAppearance() {
+    HGDIOBJ* objects[] = {reinterpret_cast<HGDIOBJ*>(&state.textFont),    reinterpret_cast<HGDIOBJ*>(&state.titleFont),
+                          reinterpret_cast<HGDIOBJ*>(&state.headerBrush), reinterpret_cast<HGDIOBJ*>(&state.accentBrush),
+                          reinterpret_cast<HGDIOBJ*>(&state.accentPen),   reinterpret_cast<HGDIOBJ*>(&state.pageBrush),
+                          reinterpret_cast<HGDIOBJ*>(&state.frameBrush),  reinterpret_cast<HGDIOBJ*>(&state.gradientPalette)};
+    for (HGDIOBJ* object : objects) deleteObject(object);
+}
+
 bool runStartupStage(int stage) {
     switch (stage) {
     case 0: return prepareRuntime();
+    case 1: prepareAppearance(); return true;
     case 2: readLanguageNames(); return true;
     case 3: return findProgramPath();
     case 4: findProgramFolder(); return true;
@@ -128,6 +197,7 @@ static void closeHandle(HANDLE* handle) {
 }
 
 void cleanUpStartup() {
+    releaseAppearance();
     if (state.richEditLibrary) FreeLibrary(state.richEditLibrary);
     state.richEditLibrary = nullptr;
     destroyStateLists();
@@ -138,6 +208,8 @@ void cleanUpStartup() {
     closeHandle(&state.installDoneEvent);
     closeHandle(&state.resumeEvent);
     closeHandle(&state.threadToken);
+    unloadShellFunctions();
     unloadPointerArrayFunctions();
+    unloadSecurityFunctions();
     heapDestroy();  // every text of the run goes with the heap
 }

@@ -25,6 +25,10 @@ typedef int (*FARPROC)();
 typedef DWORD LCID;
 typedef DWORD COLORREF;
 typedef void* HINSTANCE;
+typedef void* HPALETTE;
+typedef void* HFONT;
+typedef void* HBRUSH;
+typedef void* HPEN;
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
 #define WINAPI
