@@ -134,5 +134,24 @@ TEST_F(StartupTest, IntactSetupFilePassesVerificationSilently) {
     EXPECT_EQ(run.exitCode, exitFailed) << "nothing is installed yet";
 }
 
+TEST_F(StartupTest, MissingRichEditLibraryIsReportedByName) {
+    // An empty DLL override disables the library for every later process of the prefix.
+    ProcessResult off = wine.wine({"reg", "add", "HKCU\\Software\\Wine\\DllOverrides", "/v", "riched32", "/d", "", "/f"});
+    ASSERT_EQ(off.exitCode, 0) << describe(off);
+    wine.copyIn(config::stub(), "C:\\velkorin\\no-richedit.exe");
+    BackgroundRun stub = wine.start("C:\\velkorin\\no-richedit.exe", {}, 30s);
+    std::optional<DialogDump> box = wine.waitDialog(startupCaption, 15s);
+    if (box) {
+        EXPECT_EQ(box->text(messageTextId).value_or(""), "Error loading riched32.dll library.");
+        wine.driver({"use", box->handle, "click", std::to_string(okButtonId), "wait-gone", "5000"});
+    } else {
+        ADD_FAILURE() << "no message about the rich-edit library";
+    }
+    WindowsRun run = stub.wait(30s);
+    wine.wine({"reg", "delete", "HKCU\\Software\\Wine\\DllOverrides", "/v", "riched32", "/f"});
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.exitCode, exitFailed);
+}
+
 }  // namespace
 }  // namespace e2e
