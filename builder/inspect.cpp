@@ -3,70 +3,17 @@
 
 #include <zlib.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "deflate.h"
 #include "format/package_format.h"
+#include "inspect_records.h"
 
 namespace {
 
 constexpr size_t maxScriptSize = 256u << 20;  // refuses absurd sizes from a damaged header
-constexpr size_t summaryBytes = 48;
-
-struct Report {
-    std::string* text;
-    void line(const char* format, ...) __attribute__((format(printf, 2, 3))) {
-        char buffer[1024];
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(buffer, sizeof(buffer), format, args);
-        va_end(args);
-        *text += buffer;
-        *text += '\n';
-    }
-};
-
-const char* recordName(uint32_t type) {
-    static const char* const names[] = {"variable", "pages", "license", "readme", "text", "languages",
-                                        "background", "accent colour", "product", "shortcut", "registry",
-                                        "INI entry", "launch", "DLL call", "association", "requirements",
-                                        "background text"};
-    return type >= firstRecordType && type <= lastRecordType ? names[type - firstRecordType] : "unknown";
-}
-
-const char* pageName(uint32_t index) {
-    static const char* const names[] = {"language", "welcome", "license", "readme", "(4)", "(5)",
-                                        "destination", "(7)", "start_menu", "ready", "installing", "finish"};
-    return index < wizardPageCount ? names[index] : "?";
-}
-
-std::string quoted(const std::string& text) {
-    std::string out = "\"";
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') out += static_cast<char>(c);
-        else {
-            char esc[8];
-            std::snprintf(esc, sizeof(esc), "\\x%02X", c);
-            out += esc;
-        }
-    }
-    return out + "\"";
-}
-
-// A short hex and text view of a payload's first bytes.
-std::string summary(const uint8_t* data, size_t size) {
-    std::string hex, text;
-    for (size_t i = 0; i < size && i < summaryBytes; ++i) {
-        char byte[4];
-        std::snprintf(byte, sizeof(byte), "%02X ", data[i]);
-        hex += byte;
-        text += data[i] >= 0x20 && data[i] < 0x7F ? static_cast<char>(data[i]) : '.';
-    }
-    return hex + "|" + text + "|" + (size > summaryBytes ? " ..." : "");
-}
 
 std::string fileTime(uint32_t low, uint32_t high) {
     uint64_t ticks = static_cast<uint64_t>(high) << 32 | low;
@@ -76,64 +23,6 @@ std::string fileTime(uint32_t low, uint32_t high) {
     char out[40];
     if (!gmtime_r(&t, &parts) || !std::strftime(out, sizeof(out), "%Y-%m-%d %H:%M:%S", &parts)) return "?";
     return out;
-}
-
-void describeVariable(Report& r, ByteSpan p) {
-    std::string name, value;
-    if (!p.text(&name) || !p.text(&value)) return r.line("    damaged: texts without terminator");
-    r.line("    %s = %s", quoted(name).c_str(), quoted(value).c_str());
-}
-
-void describePages(Report& r, ByteSpan p) {
-    std::string on;
-    for (uint32_t i = 0; i < wizardPageCount && i < p.size; ++i)
-        if (p.data[i]) on += std::string(on.empty() ? "" : ", ") + pageName(i);
-    if (p.size < wizardPageCount) r.line("    damaged: %zu bytes, 12 expected", p.size);
-    r.line("    enabled: %s", on.empty() ? "(none)" : on.c_str());
-}
-
-void describeProduct(Report& r, ByteSpan p) {
-    std::string name, title, textFont, titleFont, source, program, readme;
-    uint32_t page, frame, header;
-    uint8_t flagsA, flagsB, hideLink;
-    if (!p.text(&name) || !p.text(&title) || !p.text(&textFont) || !p.u32(&page) || !p.u32(&frame) ||
-        !p.text(&titleFont) || !p.u32(&header) || !p.u8(&flagsA) || !p.text(&source) || !p.text(&program) ||
-        !p.text(&readme) || !p.u8(&flagsB) || !p.u8(&hideLink))
-        return r.line("    damaged: record ends early");
-    r.line("    productName %s", quoted(name).c_str());
-    r.line("    productTitle %s", quoted(title).c_str());
-    r.line("    textFont %s, pageColor 0x%08X, frameColor 0x%08X", quoted(textFont).c_str(), page, frame);
-    r.line("    titleFont %s, headerColor 0x%08X", quoted(titleFont).c_str(), header);
-    r.line("    flagsA 0x%02X (welcomeHeaderFill %d, backgroundCaption %d)", flagsA,
-           (flagsA & productWelcomeHeaderFill) != 0, (flagsA & productBackgroundCaption) != 0);
-    r.line("    defaultPathSource %s", quoted(source).c_str());
-    r.line("    finishProgram %s, finishReadme %s", quoted(program).c_str(), quoted(readme).c_str());
-    r.line("    flagsB 0x%02X (compact %d, groupChoice %d, desktopChoice %d, quickLaunchChoice %d, restart %d, "
-           "createUninstaller %d), hideMakerLink %u",
-           flagsB, (flagsB & productCompactDialogs) != 0, (flagsB & productGroupChoice) != 0,
-           (flagsB & productDesktopChoice) != 0, (flagsB & productQuickLaunchChoice) != 0,
-           (flagsB & productRestart) != 0, (flagsB & productCreateUninstaller) != 0, hideLink);
-}
-
-void describeRecords(Report& r, const Bytes& script) {
-    ByteSpan walk{script.data(), script.size(), 0};
-    uint32_t count = 0, type, length;
-    for (;;) {
-        size_t at = walk.at;
-        if (!walk.u32(&type)) return r.line("  damaged: no terminator after %u records", count);
-        if (type == scriptEnd) return r.line("  end of script at %zu (%u records)", at, count);
-        if (!walk.u32(&length) || !walk.has(length))
-            return r.line("  damaged: record at %zu (type %u) runs past the script's end", at, type);
-        ByteSpan payload{script.data() + walk.at, length, 0};
-        r.line("  record %u at %zu: type %u %s, length %u", count++, at, type, recordName(type), length);
-        switch (type) {
-        case recordVariable: describeVariable(r, payload); break;
-        case recordPages: describePages(r, payload); break;
-        case recordProduct: describeProduct(r, payload); break;
-        default: r.line("    %s", summary(payload.data, length).c_str()); break;
-        }
-        walk.at += length;
-    }
 }
 
 void describeScript(Report& r, const Bytes& file, uint64_t package, const PackageHeader& header) {

@@ -1,4 +1,5 @@
 // project.h -- the project file (TOML) in memory: what the package builder is asked to build.
+// Texts that reach the package are held in the ANSI code page they are written in.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -23,6 +24,25 @@ struct FileGroupConfig {
     std::vector<std::string> exclude;        // patterns of relative paths left out
 };
 
+// One text of a language: its table byte, item number and ANSI text.
+struct TextEntry {
+    uint8_t table;
+    uint8_t item;
+    std::string text;
+};
+
+// An offered language with every text it carries, in the order the records are written.
+struct LanguageTexts {
+    uint16_t number;
+    std::string name;
+    std::vector<TextEntry> texts;
+};
+
+struct Requirements {
+    std::string os, directX, ie, access;     // "" requires nothing
+    bool admin = false;
+};
+
 struct Project {
     std::string path;                        // the project file, as given
     std::string folder;                      // its folder: relative paths start here
@@ -33,6 +53,8 @@ struct Project {
     std::string finishProgram, finishReadme;
     bool restart = false;
     bool createUninstaller = true;
+    bool hasLicense = false, hasReadme = false;
+    std::string licenseText, readmeText;     // the documents' bytes as written
 
     // [appearance]; colours as the script stores them (COLORREF or a system-colour request)
     std::string textFont, titleFont;
@@ -42,6 +64,8 @@ struct Project {
     uint32_t headerColor = colorSystemWindow;
     bool welcomeHeaderFill = false, backgroundCaption = false, compactDialogs = false;
     bool hideMakerLink = false;
+    bool hasAccentColor = false;
+    uint32_t accentColor = 0;                // COLORREF, written as is
 
     // [choices]: which shortcut kinds the user may untick
     bool groupChoice = false, desktopChoice = false, quickLaunchChoice = false;
@@ -49,8 +73,23 @@ struct Project {
     // [pages]: one switch per wizard page 0..11
     uint8_t pages[wizardPageCount] = {0, 1, 0, 0, 0, 0, 1, 0, 0, 1, 1, 1};
 
+    // [languages] and [texts]
+    std::vector<LanguageTexts> languages;    // in the order offered; the first is the default
+    bool autoSelectLanguage = false;
+    std::string textPackFolder;              // the project's own text packs (absolute); "" = none
+
+    // [background]
+    bool hasBackground = false;
+    uint32_t gradientTop = 0, gradientBottom = 0;  // 0xRRGGBB
+
+    bool hasRequirements = false;
+    Requirements requirements;
+
     std::vector<Variable> variables;
     std::vector<FileGroupConfig> groups;
+    // The comma-field texts of the list records, as the script carries them.
+    std::vector<std::string> shortcuts, registryEntries, iniEntries, associations, backgroundTexts;
+    std::vector<std::string> launches, dllCalls;
 };
 
 // Reads and checks a project file. On failure *err is "file:line: field: what is wrong".

@@ -57,7 +57,36 @@ Bytes productPayload(const Project& p) {
 
 Bytes pagesPayload(const Project& p) { return Bytes(p.pages, p.pages + wizardPageCount); }
 
+Bytes languagesPayload(const Project& p) {
+    Bytes payload;
+    putU8(&payload, p.autoSelectLanguage ? 1 : 0);
+    for (const LanguageTexts& language : p.languages) putU16(&payload, language.number);
+    return payload;
+}
+
+Bytes textPayload(uint16_t language, const TextEntry& entry) {
+    Bytes payload;
+    putU16(&payload, language);
+    putU8(&payload, entry.table);
+    putU8(&payload, entry.item);
+    putText(&payload, entry.text);
+    return payload;
+}
+
+Bytes requirementsPayload(const Requirements& r) {
+    Bytes payload;
+    for (const std::string* text : {&r.os, &r.directX, &r.ie, &r.access}) putText(&payload, *text);
+    putU8(&payload, r.admin ? 1 : 0);
+    return payload;
+}
+
 namespace {
+
+Bytes textOnly(const std::string& text) {
+    Bytes payload;
+    putText(&payload, text);
+    return payload;
+}
 
 void writeVariables(const Project& p, ScriptWriter* script) {
     for (const Variable& v : p.variables) script->record(recordVariable, variablePayload(v));
@@ -65,9 +94,52 @@ void writeVariables(const Project& p, ScriptWriter* script) {
 // The product record sets dialogIdBase, which the page switches read: it comes first.
 void writeProduct(const Project& p, ScriptWriter* script) { script->record(recordProduct, productPayload(p)); }
 void writePages(const Project& p, ScriptWriter* script) { script->record(recordPages, pagesPayload(p)); }
+void writeLanguages(const Project& p, ScriptWriter* script) { script->record(recordLanguages, languagesPayload(p)); }
+// One record per language, table and item, in the order the project holds them.
+void writeTexts(const Project& p, ScriptWriter* script) {
+    for (const LanguageTexts& language : p.languages)
+        for (const TextEntry& entry : language.texts) script->record(recordText, textPayload(language.number, entry));
+}
+void writeDocuments(const Project& p, ScriptWriter* script) {
+    if (p.hasLicense) script->record(recordLicense, textOnly(p.licenseText));
+    if (p.hasReadme) script->record(recordReadme, textOnly(p.readmeText));
+}
+void writeLists(const Project& p, ScriptWriter* script) {
+    const std::pair<RecordType, const std::vector<std::string>*> lists[] = {
+        {recordShortcut, &p.shortcuts}, {recordRegistry, &p.registryEntries}, {recordIni, &p.iniEntries},
+        {recordAssociation, &p.associations}};
+    for (const auto& [type, lines] : lists)
+        for (const std::string& line : *lines) script->record(type, textOnly(line));
+}
+void writeRequirements(const Project& p, ScriptWriter* script) {
+    if (p.hasRequirements) script->record(recordRequirements, requirementsPayload(p.requirements));
+}
+// The gradient colours go as 0xRRGGBB (the setup program exchanges red and blue); the accent
+// colour is already a COLORREF.
+void writeBackground(const Project& p, ScriptWriter* script) {
+    if (p.hasBackground) {
+        Bytes payload;
+        putU32(&payload, p.gradientTop);
+        putU32(&payload, p.gradientBottom);
+        putU32(&payload, 0);
+        script->record(recordBackground, payload);
+    }
+    for (const std::string& line : p.backgroundTexts) script->record(recordBackgroundText, textOnly(line));
+    if (p.hasAccentColor) {
+        Bytes payload;
+        putU32(&payload, p.accentColor);
+        script->record(recordAccentColor, payload);
+    }
+}
+void writeActions(const Project& p, ScriptWriter* script) {
+    for (const std::string& line : p.launches) script->record(recordLaunch, textOnly(line));
+    for (const std::string& line : p.dllCalls) script->record(recordDllCall, textOnly(line));
+}
 
 using RecordSource = void (*)(const Project&, ScriptWriter*);
-const RecordSource recordSources[] = {writeVariables, writeProduct, writePages};
+const RecordSource recordSources[] = {writeVariables, writeProduct,      writePages,      writeLanguages,
+                                      writeTexts,     writeDocuments,    writeLists,      writeRequirements,
+                                      writeBackground, writeActions};
 
 }  // namespace
 

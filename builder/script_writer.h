@@ -25,6 +25,12 @@ Bytes variablePayload(const Variable& variable);
 Bytes productPayload(const Project& project);
 // Payload of the page switches (type 2): one byte per wizard page.
 Bytes pagesPayload(const Project& project);
+// Payload of the offered languages (type 6): auto-select flag, then the language numbers.
+Bytes languagesPayload(const Project& project);
+// Payload of one text (type 5): language, table byte, item, text.
+Bytes textPayload(uint16_t language, const TextEntry& entry);
+// Payload of the requirements (type 16): four texts, then the administrator flag.
+Bytes requirementsPayload(const Requirements& requirements);
 
 // The whole uncompressed script of a project.
 Bytes buildScript(const Project& project);

@@ -8,6 +8,9 @@ set(VELKORIN_CORE_SOURCES
   startup/command_line.cpp
   system/paths.cpp
   ui/appearance.cpp
+  install/overwrite.cpp
+  install/rename_section.cpp
+  install/install_log_lines.cpp
   system/windows_version_code.cpp
   script/setup_state.cpp
   script/records.cpp
@@ -17,6 +20,8 @@ set(VELKORIN_CORE_SOURCES
   script/variables.cpp
   script/languages.cpp
   system/registry_roots.cpp
+  system/registry_data.cpp
+  system/requirements.cpp
 )
 # Shell: Win32-only code around the core, tested under Wine.
 set(VELKORIN_SHELL_SOURCES
@@ -32,9 +37,15 @@ set(VELKORIN_SHELL_SOURCES
   system/file_system.cpp
   system/folder_tokens.cpp
   install/file_version.cpp
+  install/install_log.cpp
+  install/launches.cpp
   system/registry.cpp
+  system/registry_log.cpp
+  system/registry_entries.cpp
   system/user_language.cpp
   ui/fonts.cpp
+  system/requirements_detection.cpp
+  system/directx_probe.cpp
 )
 # Only in velkorin.exe: the entry point and the few C-runtime helpers the compiler expects.
 set(VELKORIN_ENTRY_SOURCES

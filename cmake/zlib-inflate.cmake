@@ -9,4 +9,7 @@ add_library(zlib_inflate STATIC
   ${VELKORIN_ZLIB_DIR}/inffast.c ${VELKORIN_ZLIB_DIR}/zutil.c)
 target_include_directories(zlib_inflate SYSTEM PUBLIC ${VELKORIN_ZLIB_DIR})
 target_compile_definitions(zlib_inflate PUBLIC Z_SOLO NO_GZIP)
+# The fixed Huffman tables are built at run time instead of stored: 1.5 KB less in the image.
+# (Built once, unguarded: fine, since only one thread of the stub inflates at any time.)
+target_compile_definitions(zlib_inflate PRIVATE BUILDFIXED)
 target_compile_options(zlib_inflate PRIVATE -Os -w)

@@ -120,9 +120,3 @@ bool formatFileVersion(const char* path, char* text, bool checkType) {
     wsprintfA(text, "%u.%u.%u.%u", HIWORD(version.ms), LOWORD(version.ms), HIWORD(version.ls), LOWORD(version.ls));
     return true;
 }
-
-int compareVersions(FileVersion a, FileVersion b) {
-    if (a.ms != b.ms) return a.ms > b.ms ? 1 : -1;
-    if (a.ls != b.ls) return a.ls > b.ls ? 1 : -1;
-    return 0;
-}

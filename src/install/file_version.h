@@ -19,4 +19,8 @@ bool readDllVersion(const char* path, FileVersion* version, bool checkType);
 // "%u.%u.%u.%u" of readDllVersion into text (64 bytes); empty and false when there is none.
 bool formatFileVersion(const char* path, char* text, bool checkType);
 // -1, 0 or 1 as a is older than, equal to or newer than b (one unsigned 64-bit number).
-int compareVersions(FileVersion a, FileVersion b);
+inline int compareVersions(FileVersion a, FileVersion b) {
+    if (a.ms != b.ms) return a.ms > b.ms ? 1 : -1;
+    if (a.ls != b.ls) return a.ls > b.ls ? 1 : -1;
+    return 0;
+}

@@ -35,7 +35,7 @@ static StringList* const configurationLists[] = {
     &state.variableNames, &state.variableValues, &state.languageNames, &state.shortcuts,
     &state.registryEntries, &state.iniEntries, &state.fileAssociations, &state.backgroundTexts,
     &state.leftoverPaths, &state.rebootDeletePaths, &state.rebootReplaceFiles,
-    &state.pendingReplacements, &state.rebootReplaceShared, &state.folderPaths,
+    &state.pendingReplacements, &state.rebootReplaceShared, &state.folderPaths, &state.logLines,
 };
 
 static bool createLanguageTables() {

@@ -59,6 +59,7 @@ struct SetupState {
     StringList rebootReplaceShared;     // "1" or "0" per deferred file
     StringList rebootDeletePaths;       // paths the uninstaller could not delete
     StringList leftoverPaths;           // items the uninstaller left in place
+    StringList logLines;                // every install-log line of this run, in order
 
     // ---- configuration from the script ----
     StringList variableNames, variableValues;
@@ -99,6 +100,17 @@ struct SetupState {
     char* requiredIe;
     char* requiredAccess;
     BYTE requireAdmin;
+
+    // ---- detected system (start-up) and the unmet requirement (the requirement check) ----
+    int windowsVersion;                 // WindowsVersion code
+    int ieLevel;                        // Internet Explorer level 0..20
+    DWORD directXLevel;                 // 0, 0x100 .. 0x900 (major in the high byte)
+    int accessLevel;                    // Microsoft Access level 0..7
+    bool userIsAdmin;                   // the token holds the enabled Administrators group
+    const char* missingOsName;          // display names of unmet requirements (static texts)
+    const char* missingIeName;
+    const char* missingDirectXName;
+    const char* missingAccessName;
 
     // ---- shared scratch and resolved folders ----
     StringList fieldList;               // fields of the last split text

@@ -1,10 +1,13 @@
 // run_modes.cpp -- the program's run: stages, package, run mode, clean-up.
 #include "startup/run_modes.h"
 
+#include "script/languages.h"
 #include "script/setup_state.h"
 #include "startup/package_file.h"
 #include "startup/startup_stages.h"
+#include "system/requirements.h"
 #include "ui/message_box.h"
+#include "ui/messages.h"
 
 // Stages run before the package check, in this order; a failure of any but 2 and 7 ends the run.
 static bool runStartupStages() {
@@ -36,13 +39,27 @@ static DWORD runInstallMode() {
     return exitFailed;
 }
 
+// The requirement check after the script walk: an unmet requirement ends the run with its message
+// (1: message 11, 2: message 12, 3..6: message 13 naming the component) before anything changed.
+static bool requirementsAllowInstall() {
+    int result = checkRequirements();
+    if (result == requirementsMet) return true;
+    const char* missingNames[] = {state.missingOsName, state.missingIeName, state.missingDirectXName,
+                                  state.missingAccessName};
+    int item = result == requirementAdminMissing ? 11 : result == requirementNtMissing ? 12 : 13;
+    const char* format = text(tableMessages, item);
+    const char* missing = result >= requirementOsMissing ? missingNames[result - requirementOsMissing] : nullptr;
+    showMessage(nullptr, state.setupCaption, format ? format : "", missing, nullptr, nullptr, MB_ICONWARNING | MB_OK);
+    return false;
+}
+
 static DWORD runModes() {
     if (!runStartupStages()) return exitFailed;
     state.silentMode = silentRequested();
     switch (verifyPackage()) {
     case packageAbsent: return runUninstallMode();
     case packageFailed: return exitFailed;
-    case packageLoaded: return runInstallMode();
+    case packageLoaded: return requirementsAllowInstall() ? runInstallMode() : exitFailed;
     }
     return exitFailed;
 }

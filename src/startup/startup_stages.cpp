@@ -8,7 +8,9 @@
 #include "support/pointer_array.h"
 #include "support/system_library.h"
 #include "system/folder_tokens.h"
+#include "system/requirements.h"
 #include "system/security.h"
+#include "system/windows_version.h"
 #include "ui/appearance.h"
 #include "ui/message_box.h"
 
@@ -58,6 +60,11 @@ static bool prepareRuntime() {
         return false;
     }
     state.threadToken = openAccessToken();  // none: the access checks answer "allowed"
+    // The version decides between all-users and per-user folders, so it is known before the
+    // folder tokens are resolved.
+    state.windowsVersion = detectWindowsVersion();
+    resolveAllFolderTokens();
+    detectInstalledSystem();
     return true;
 }
 

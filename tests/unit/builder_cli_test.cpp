@@ -125,3 +125,29 @@ TEST_F(PackCommand, BadProjectExitsOneWithTheMessageAndWritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PackCommand, TextErrorsExitOneAndInspectShowsEveryRecordKind) {
+    std::ofstream(root + "/p.toml", std::ios::app)
+        << "[languages]\noffered = [\"English\", \"German\"]\n[texts.German.buttons]\n2 = \"Abbrechen \xE2\x9C\x97\"\n";
+    CommandResult refused = run(build());
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(refused.output, "velkorin-pack: " + root + "/p.toml:10: texts.German.buttons.2: character U+2717 '\xE2\x9C\x97' "
+                              "is not in code page 1252\n");
+    EXPECT_FALSE(exists(root + "/setup.exe"));
+
+    std::ofstream(root + "/p.toml") << "[product]\nname = \"Cli\"\ntitle = \"Cli 1\"\n[languages]\noffered = [\"German\"]\n"
+                                       "[[registry]]\nroot = \"HKCU\"\nkey = \"Software\\\\Cli\"\nname = \"N\"\ndata = \"v\"\n"
+                                       "[requirements]\nos = \"NT4\"\n";
+    ASSERT_EQ(run(build()).code, 0);
+    CommandResult inspected = run("inspect " + root + "/setup.exe");
+    for (const char* expected :
+         {"type 6 languages, length 3\n    autoSelect 0, offered: German(7)\n",
+          "    German(7) buttons.0 \"< &Zur\\xFCck\"\n", "    German(7) pages.finish.0 \"Setup \\x96 Cli 1\"\n",
+          "type 11 registry", "    root \"1\", key \"Software\\x5CCli\", name \"N\", type \"1\", data \"v\"\n",
+          "    os \"NT4\", directx \"\", ie \"\", access \"\", admin 0\n"})
+        EXPECT_NE(inspected.output.find(expected), std::string::npos) << expected << "\n" << inspected.output;
+}
+
+}  // namespace

@@ -281,7 +281,9 @@ TEST_F(PackageRoundTrip, CompressedStreamsEndWithSyncFlushAndNoTrailer) {
 TEST_F(PackageRoundTrip, ScriptRecordsFillSetupState) {
     std::string err;
     ASSERT_TRUE(build(basicProject, root + "/setup.exe", &err)) << err;
-    EXPECT_EQ(loadScript(readFile(root + "/setup.exe")), 4u);
+    // Two variables, product, pages, languages, and the 127 English texts.
+    EXPECT_EQ(loadScript(readFile(root + "/setup.exe")), 5u + 127u);
+    EXPECT_STREQ(listAt(&state.messageTexts[9], 11), "You need administrative privileges to install the program.");
     EXPECT_STREQ(state.productName, "Round Trip");
     EXPECT_STREQ(state.productTitle, "Round Trip 2.5");
     EXPECT_STREQ(state.setupCaption, "Round Trip 2.5 Setup");

@@ -58,6 +58,55 @@ TEST(ProjectFile, ReportsMistakesInNestedTablesAndGroups) {
     EXPECT_EQ(errorOf("files = \"x\"\n" + names), "/tmp/p.toml:1: files: expected [[files]] tables");
 }
 
+TEST(ProjectFile, ReportsMistakesInRecordSections) {
+    EXPECT_EQ(errorOf(names + "license_file = \"nope.rtf\"\n"), "/tmp/p.toml:4: product.license_file: file 'nope.rtf' does not exist");
+    EXPECT_EQ(errorOf(names + "[appearance]\naccent_color = \"window\"\n"),
+              "/tmp/p.toml:5: appearance.accent_color: expected a colour \"#RRGGBB\"");
+    EXPECT_EQ(errorOf(names + "[requirements]\nos = \"Vista\"\n"),
+              "/tmp/p.toml:5: requirements.os: expected one of \"\", NT, 95OSR2, NT4, 98, 98SE, ME, 2000, XP, 2003");
+    EXPECT_EQ(errorOf(names + "[requirements]\nie = \"6.0sp1\"\n").substr(0, 47), "/tmp/p.toml:5: requirements.ie: expected one of");
+    EXPECT_EQ(errorOf(names + "[requirements]\naccess = \"2003\"\n"),
+              "/tmp/p.toml:5: requirements.access: expected one of \"\", 97, 97SR1, 97SR2, 2000, 2000SR1, 2000SR2, XP");
+    EXPECT_EQ(errorOf(names + "[requirements]\ndirectx = 9\n").substr(0, 52), "/tmp/p.toml:5: requirements.directx: expected one of");
+    std::string shortcut = names + "[[shortcuts]]\nlink = \"L\"\ntarget = \"T\"\n";
+    EXPECT_EQ(errorOf(shortcut + "show = \"hidden\"\n"), "/tmp/p.toml:7: shortcuts[0].show: expected one of normal, maximized, minimized");
+    EXPECT_EQ(errorOf(shortcut + "hotkey = 70000\n"), "/tmp/p.toml:7: shortcuts[0].hotkey: expected a whole number from 0 to 65535");
+    EXPECT_EQ(errorOf(shortcut + "arguments = \"a,b\"\n"), "/tmp/p.toml:7: shortcuts[0].arguments: must not contain ','");
+    EXPECT_EQ(errorOf(names + "[[shortcuts]]\nlink = \"L\"\n"), "/tmp/p.toml:4: shortcuts[0].target: required field is missing");
+    std::string registry = names + "[[registry]]\nroot = \"HKLM\"\nkey = \"K\"\n";
+    EXPECT_EQ(errorOf(names + "[[registry]]\nroot = 7\nkey = \"K\"\n"),
+              "/tmp/p.toml:5: registry[0].root: expected one of HKCR, HKCU, HKLM, HKU, HKPD, HKCC, HKDD or a number 0 to 6");
+    EXPECT_EQ(errorOf(registry + "type = \"qword\"\n"),
+              "/tmp/p.toml:7: registry[0].type: expected one of string, expand-string, binary, dword, multi-string or 1, 2, 3, 4, 7");
+    EXPECT_EQ(errorOf(registry + "type = 5\n").substr(0, 39), "/tmp/p.toml:7: registry[0].type: expect");
+    EXPECT_EQ(errorOf(registry + "type = \"binary\"\ndata = \"0aF\"\n"), "/tmp/p.toml:8: registry[0].data: expected pairs of hexadecimal digits");
+    EXPECT_EQ(errorOf(registry + "type = \"dword\"\ndata = 4294967296\n"),
+              "/tmp/p.toml:8: registry[0].data: expected a whole number from -2147483648 to 4294967295");
+    EXPECT_EQ(errorOf(registry + "type = \"multi-string\"\ndata = [\"a|b\"]\n"),
+              "/tmp/p.toml:8: registry[0].data: an item must not contain ',' or '|'");
+    EXPECT_EQ(errorOf(names + "[[ini]]\nfile = \"f.ini\"\n"), "/tmp/p.toml:4: ini[0].section: required field is missing");
+    EXPECT_EQ(errorOf(names + "[[associations]]\nextension = \"txt\"\nprog_id = \"P\"\n"),
+              "/tmp/p.toml:5: associations[0].extension: expected a dot and the extension, e.g. \".txt\"");
+    EXPECT_EQ(errorOf(names + "[[launches]]\nprogram = \"p.exe\"\nopen = \"x\"\n"), "/tmp/p.toml:4: launches[0]: expected either program or open");
+    EXPECT_EQ(errorOf(names + "[[launches]]\nprogram = \"OPEN\"\n"), "/tmp/p.toml:5: launches[0].program: expected the path of a program");
+    EXPECT_EQ(errorOf(names + "[[launches]]\nopen = \"x\"\narguments = \"y\"\n"),
+              "/tmp/p.toml:6: launches[0].arguments: only a program takes arguments");
+    EXPECT_EQ(errorOf(names + "[[launches]]\nprogram = \"p.exe\"\npage = \"slot4\"\n"),
+              "/tmp/p.toml:6: launches[0].page: expected one of start, uninstall, after-install, language, welcome, license, "
+              "readme, destination, start_menu, ready, installing, finish");
+    EXPECT_EQ(errorOf(names + "[[dll_calls]]\nlibrary = \"l.dll\"\nfunction = \"F\"\nargument2 = \"x\"\n"),
+              "/tmp/p.toml:7: dll_calls[0].argument2: needs argument1");
+    EXPECT_EQ(errorOf(names + "[background]\ntop_color = \"#000000\"\n"), "/tmp/p.toml:4: background.bottom_color: required field is missing");
+    std::string background = names + "[background]\ntop_color = \"#000000\"\nbottom_color = \"#FFFFFF\"\n";
+    EXPECT_EQ(errorOf(background + "[[background.texts]]\ntext = \"a\"\n[[background.texts]]\ntext = \"b\"\n"
+                                   "[[background.texts]]\ntext = \"c\"\n"),
+              "/tmp/p.toml:7: background.texts: at most two texts are shown on the background");
+    EXPECT_EQ(errorOf(background + "[[background.texts]]\ntext = \"say \\\"hi\\\"\"\n"),
+              "/tmp/p.toml:8: background.texts[0].text: must not contain '\"'");
+    EXPECT_EQ(errorOf(background + "[[background.texts]]\ntext = \"a\"\nweight = 10\n"),
+              "/tmp/p.toml:9: background.texts[0].weight: expected a whole number from 0 to 9");
+}
+
 TEST(ProjectFile, ReportsSyntaxErrorsWithTheirLine) {
     std::string err = errorOf(names + "\nname = = 3\n");
     EXPECT_EQ(err.rfind("/tmp/p.toml:5: syntax: ", 0), 0u) << err;
@@ -126,7 +175,7 @@ quick_launch = true
     EXPECT_EQ(productPayload(p), expected);
 }
 
-TEST(ProjectFile, ScriptHoldsVariablesThenProductThenPagesThenTheTerminator) {
+TEST(ProjectFile, ScriptHoldsVariablesProductPagesLanguagesThenTexts) {
     Project p;
     std::string err;
     ASSERT_TRUE(loadProjectText(names + "[pages]\nlanguage = true\nwelcome = false\n[[variables]]\nname = \"A_1\"\n"
@@ -134,17 +183,26 @@ TEST(ProjectFile, ScriptHoldsVariablesThenProductThenPagesThenTheTerminator) {
     EXPECT_EQ(p.folder, "/tmp/");
     Bytes script = buildScript(p);
     Bytes expected;
-    Bytes variable, product = productPayload(p), pages = {1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 1, 1};
+    Bytes variable, product = productPayload(p), pages = {1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 1, 1}, languages = {0, 9, 0};
     putText(&variable, "%A_1%");
     putText(&variable, "x");
     for (auto [type, payload] : {std::pair<uint32_t, Bytes*>{recordVariable, &variable}, {recordProduct, &product},
-                                 {recordPages, &pages}}) {
+                                 {recordPages, &pages}, {recordLanguages, &languages}}) {
         putU32(&expected, type);
         putU32(&expected, static_cast<uint32_t>(payload->size()));
         expected.insert(expected.end(), payload->begin(), payload->end());
     }
-    putU32(&expected, scriptEnd);
-    EXPECT_EQ(script, expected);
+    ASSERT_GT(script.size(), expected.size());
+    EXPECT_EQ(Bytes(script.begin(), script.begin() + expected.size()), expected);
+    // Then English's texts, one record each, and the terminator.
+    size_t at = expected.size(), texts = 0;
+    while (at + 8 <= script.size() && loadU32(script.data() + at) == recordText) {
+        at += 8 + loadU32(script.data() + at + 4);
+        ++texts;
+    }
+    EXPECT_EQ(texts, 127u);
+    EXPECT_EQ(at + 4, script.size());
+    EXPECT_EQ(loadU32(script.data() + at), scriptEnd);
 }
 
 }  // namespace

@@ -1,0 +1,30 @@
+// registry_log.cpp -- install-log lines of the registry services.
+#include "system/registry_log.h"
+
+#include "support/heap.h"
+
+StringList registryLogLines;
+StringList registryLogWrites;
+
+void recordRegistryKey(DWORD root, const char* key, bool wholeTree, bool write) {
+    char kind[16];
+    wsprintfA(kind, "e,%u,", static_cast<unsigned>(root));
+    char* line = concatTexts(kind, key, wholeTree ? ",1" : nullptr);
+    if (line) recordRegistryLogLine(line, write);
+    heapFree(line);
+}
+
+void recordRegistryValue(const char* rootText, const char* key, const char* valueName, bool write) {
+    char* line = concatTexts("c,", rootText, ",", key, ",");
+    char* full = line ? concatTexts(line, valueName) : nullptr;
+    if (full) recordRegistryLogLine(full, write);
+    heapFree(line);
+    heapFree(full);
+}
+
+void recordRegistryLogLine(const char* line, bool write) {
+    if (!registryLogLines.handle && !listCreate(&registryLogLines, 8)) return;
+    if (!registryLogWrites.handle && !listCreate(&registryLogWrites, 8)) return;
+    listAppend(&registryLogLines, line);
+    listAppend(&registryLogWrites, write ? "1" : "0");
+}
