@@ -39,6 +39,7 @@ set(VELKORIN_SHELL_SOURCES
   install/file_version.cpp
   install/install_log.cpp
   install/launches.cpp
+  install/worker_control.cpp
   system/registry.cpp
   system/registry_log.cpp
   system/registry_entries.cpp

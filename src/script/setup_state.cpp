@@ -87,7 +87,7 @@ void freeStateTexts() {
                       &state.readmeText, &state.finishProgram, &state.finishReadme, &state.requiredOs,
                       &state.requiredDirectX, &state.requiredIe, &state.requiredAccess,
                       &state.programFilePath, &state.programFolderPath, &state.tempFolderPath,
-                      &state.commandLine};
+                      &state.commandLine, &state.tempLogPath};
     for (char** text : texts) {
         heapFree(*text);
         *text = nullptr;

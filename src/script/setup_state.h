@@ -60,6 +60,8 @@ struct SetupState {
     StringList rebootDeletePaths;       // paths the uninstaller could not delete
     StringList leftoverPaths;           // items the uninstaller left in place
     StringList logLines;                // every install-log line of this run, in order
+    HANDLE logFile;                     // the temporary install log while the worker runs
+    char* tempLogPath;                  // its path; the rollback reads it
 
     // ---- configuration from the script ----
     StringList variableNames, variableValues;

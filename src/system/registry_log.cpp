@@ -1,10 +1,9 @@
 // registry_log.cpp -- install-log lines of the registry services.
 #include "system/registry_log.h"
 
+#include "install/install_log.h"
+#include "script/setup_state.h"
 #include "support/heap.h"
-
-StringList registryLogLines;
-StringList registryLogWrites;
 
 void recordRegistryKey(DWORD root, const char* key, bool wholeTree, bool write) {
     char kind[16];
@@ -22,9 +21,4 @@ void recordRegistryValue(const char* rootText, const char* key, const char* valu
     heapFree(full);
 }
 
-void recordRegistryLogLine(const char* line, bool write) {
-    if (!registryLogLines.handle && !listCreate(&registryLogLines, 8)) return;
-    if (!registryLogWrites.handle && !listCreate(&registryLogWrites, 8)) return;
-    listAppend(&registryLogLines, line);
-    listAppend(&registryLogWrites, write ? "1" : "0");
-}
+void recordRegistryLogLine(const char* line, bool write) { appendLogLine(state.logFile, line, nullptr, write, false); }

@@ -2,7 +2,6 @@
 // ("e" with ",1") and values ("c"), and the one hand-over of each line to the install log.
 #pragma once
 #include "support/platform.h"
-#include "support/string_list.h"
 
 // Records "e,<root>,<key>" (a key level) or, with wholeTree, "e,<root>,<key>,1"; written to the
 // temporary log only when write is set.
@@ -10,10 +9,5 @@ void recordRegistryKey(DWORD root, const char* key, bool wholeTree, bool write);
 // Records "c,<root as written>,<key>,<value name>"; written only when write is set.
 void recordRegistryValue(const char* rootText, const char* key, const char* valueName, bool write);
 
-// The hand-over to the install log: every registry line passes through here.
+// The hand-over to the install log (state.logFile): every registry line passes through here.
 void recordRegistryLogLine(const char* line, bool write);
-
-// Until the install log takes the lines over, they are kept here in order, each with "1" or "0"
-// for its write flag. Created on first use; destroy both to start afresh.
-extern StringList registryLogLines;
-extern StringList registryLogWrites;

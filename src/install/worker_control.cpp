@@ -1,0 +1,37 @@
+// worker_control.cpp -- check points, page updates and questions of the install worker.
+#include "install/worker_control.h"
+
+#include "format/package_format.h"
+#include "script/languages.h"
+#include "script/setup_state.h"
+#include "system/file_system.h"
+#include "ui/messages.h"
+
+bool workerCheckPoint() {
+    WaitForSingleObject(state.resumeEvent, INFINITE);
+    MSG message;
+    return !PeekMessageA(&message, reinterpret_cast<HWND>(-1), WM_QUIT, WM_QUIT, PM_REMOVE);
+}
+
+void setPageText(HWND page, int control, const char* text) {
+    if (!page) return;
+    HWND label = GetDlgItem(page, control);
+    SetWindowTextA(label, text);
+    RECT area;
+    windowRectInParent(label, &area);
+    InvalidateRect(page, &area, TRUE);
+    UpdateWindow(page);
+}
+
+void setProgress(HWND page, int percent) {
+    if (page) SendDlgItemMessageA(page, pageProgressBar, PBM_SETPOS, static_cast<WPARAM>(percent), 0);
+}
+
+int askError(HWND page, int item, const char* arg1, const char* arg2, const char* arg3, UINT style) {
+    const char* format = text(tableErrors, item);
+    return showMessage(page, state.setupCaption, format ? format : "", arg1, arg2, arg3, style);
+}
+
+bool continueAfterError(HWND page, int item, const char* arg1, const char* arg2, const char* arg3) {
+    return askError(page, item, arg1, arg2, arg3) == IDYES;
+}
