@@ -56,6 +56,16 @@ FieldReader document(const Project* p, std::string* target, bool* present) {
     };
 }
 
+// A file name without any folder: the uninstaller is written into the installation folder.
+FieldReader fileName(Reader& reader, std::string* target) {
+    return [&reader, target, read = text(reader, target)](const toml::node& node, std::string* what) {
+        if (!read(node, what)) return false;
+        if (target->empty() || target->find_first_of("\\/:") != std::string::npos)
+            return *what = "expected a file name without a folder", false;
+        return true;
+    };
+}
+
 std::vector<FieldRule> productFields(Reader& reader, Project* p) {
     return {{"name", true, text(reader, &p->productName)},
             {"title", true, text(reader, &p->productTitle)},
@@ -64,6 +74,7 @@ std::vector<FieldRule> productFields(Reader& reader, Project* p) {
             {"finish_readme", false, text(reader, &p->finishReadme)},
             {"restart", false, flag(&p->restart)},
             {"create_uninstaller", false, flag(&p->createUninstaller)},
+            {"uninstaller", false, fileName(reader, &p->uninstallerName)},
             {"license_file", false, document(p, &p->licenseText, &p->hasLicense)},
             {"readme_file", false, document(p, &p->readmeText, &p->hasReadme)}};
 }

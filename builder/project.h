@@ -53,6 +53,7 @@ struct Project {
     std::string finishProgram, finishReadme;
     bool restart = false;
     bool createUninstaller = true;
+    std::string uninstallerName = "uninstall.exe";  // %UninstallerFileName%, in %InstallPath%
     bool hasLicense = false, hasReadme = false;
     std::string licenseText, readmeText;     // the documents' bytes as written
 

@@ -88,8 +88,10 @@ Bytes textOnly(const std::string& text) {
     return payload;
 }
 
+// The project's variables, then the uninstaller's file name, which the stub reads by name.
 void writeVariables(const Project& p, ScriptWriter* script) {
     for (const Variable& v : p.variables) script->record(recordVariable, variablePayload(v));
+    if (p.createUninstaller) script->record(recordVariable, variablePayload({"%UninstallerFileName%", p.uninstallerName}));
 }
 // The product record sets dialogIdBase, which the page switches read: it comes first.
 void writeProduct(const Project& p, ScriptWriter* script) { script->record(recordProduct, productPayload(p)); }

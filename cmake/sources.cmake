@@ -9,6 +9,8 @@ set(VELKORIN_CORE_SOURCES
   system/paths.cpp
   ui/appearance.cpp
   install/overwrite.cpp
+  install/shortcut_filter.cpp
+  script/variables_settling.cpp
   install/rename_section.cpp
   install/install_log_lines.cpp
   system/windows_version_code.cpp

@@ -13,3 +13,6 @@ char* expandVariables(const char* text);
 // New text with every folder token replaced by its resolved path from state.folderPaths, in
 // table order; a token without a resolved path stays. Null when the heap is exhausted.
 char* expandFolderTokens(const char* text);
+// Expands every variable value until none holds a variable name (compared with case); stops
+// after a bounded number of passes so that a value naming itself cannot hold the run forever.
+void settleVariables();

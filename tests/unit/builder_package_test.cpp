@@ -281,13 +281,15 @@ TEST_F(PackageRoundTrip, CompressedStreamsEndWithSyncFlushAndNoTrailer) {
 TEST_F(PackageRoundTrip, ScriptRecordsFillSetupState) {
     std::string err;
     ASSERT_TRUE(build(basicProject, root + "/setup.exe", &err)) << err;
-    // Two variables, product, pages, languages, and the 127 English texts.
-    EXPECT_EQ(loadScript(readFile(root + "/setup.exe")), 5u + 127u);
+    // Two variables and the uninstaller's name, product, pages, languages, the 127 English texts.
+    EXPECT_EQ(loadScript(readFile(root + "/setup.exe")), 6u + 127u);
     EXPECT_STREQ(listAt(&state.messageTexts[9], 11), "You need administrative privileges to install the program.");
     EXPECT_STREQ(state.productName, "Round Trip");
     EXPECT_STREQ(state.productTitle, "Round Trip 2.5");
     EXPECT_STREQ(state.setupCaption, "Round Trip 2.5 Setup");
-    ASSERT_EQ(listCount(&state.variableNames), 2);
+    ASSERT_EQ(listCount(&state.variableNames), 3);
+    EXPECT_STREQ(listAt(&state.variableNames, 2), "%UninstallerFileName%");
+    EXPECT_STREQ(listAt(&state.variableValues, 2), "uninstall.exe");
     EXPECT_STREQ(listAt(&state.variableNames, 0), "%InstallPath%");
     EXPECT_STREQ(listAt(&state.variableValues, 0), "<ProgramFiles>\\RT");
     EXPECT_STREQ(listAt(&state.variableNames, 1), "%Second%");

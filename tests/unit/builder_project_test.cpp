@@ -27,6 +27,8 @@ TEST(ProjectFile, ReportsMistakesWithFileLineAndField) {
     EXPECT_EQ(errorOf("[product]\nname = 5\ntitle = \"T\"\n"), "/tmp/p.toml:2: product.name: expected a text");
     EXPECT_EQ(errorOf("\n[product]\nname = \"N\"\n"), "/tmp/p.toml:2: product.title: required field is missing");
     EXPECT_EQ(errorOf("[appearance]\n"), "/tmp/p.toml:1: product: required table is missing");
+    EXPECT_EQ(errorOf(names + "uninstaller = \"bin\\\\remove.exe\"\n"),
+              "/tmp/p.toml:4: product.uninstaller: expected a file name without a folder");
     EXPECT_EQ(errorOf(names + "[extras]\n"), "/tmp/p.toml:4: extras: unknown field");
     EXPECT_EQ(errorOf(names + "restart = \"yes\"\n"), "/tmp/p.toml:4: product.restart: expected true or false");
     EXPECT_EQ(errorOf(names + "[appearance]\npage_color = \"#12345\"\n"),
@@ -183,10 +185,14 @@ TEST(ProjectFile, ScriptHoldsVariablesProductPagesLanguagesThenTexts) {
     EXPECT_EQ(p.folder, "/tmp/");
     Bytes script = buildScript(p);
     Bytes expected;
-    Bytes variable, product = productPayload(p), pages = {1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 1, 1}, languages = {0, 9, 0};
+    Bytes variable, uninstaller, product = productPayload(p), pages = {1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 1, 1},
+                                 languages = {0, 9, 0};
     putText(&variable, "%A_1%");
     putText(&variable, "x");
-    for (auto [type, payload] : {std::pair<uint32_t, Bytes*>{recordVariable, &variable}, {recordProduct, &product},
+    putText(&uninstaller, "%UninstallerFileName%");
+    putText(&uninstaller, "uninstall.exe");
+    for (auto [type, payload] : {std::pair<uint32_t, Bytes*>{recordVariable, &variable},
+                                 {recordVariable, &uninstaller}, {recordProduct, &product},
                                  {recordPages, &pages}, {recordLanguages, &languages}}) {
         putU32(&expected, type);
         putU32(&expected, static_cast<uint32_t>(payload->size()));

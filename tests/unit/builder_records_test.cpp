@@ -281,7 +281,7 @@ auto_select = true
 
 TEST_F(BuilderRoundTrip, BothLanguagesCarryEveryTextAndAutoSelectPicksTheUsers) {
     doubleSetUserLanguage(0x0407);
-    EXPECT_EQ(load(twoLanguages), 3u + 2 * 127u);  // product, pages, languages, texts
+    EXPECT_EQ(load(twoLanguages), 4u + 2 * 127u);  // uninstaller's name, product, pages, languages, texts
     ASSERT_EQ(state.languageCount, 2);
     EXPECT_EQ(offeredLanguage(0), 9);
     EXPECT_EQ(offeredLanguage(1), 7);
