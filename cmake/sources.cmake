@@ -13,6 +13,8 @@ set(VELKORIN_CORE_SOURCES
   script/variables_settling.cpp
   install/rename_section.cpp
   install/install_log_lines.cpp
+  install/file_table.cpp
+  install/directory_levels.cpp
   system/windows_version_code.cpp
   script/setup_state.cpp
   script/records.cpp
@@ -24,6 +26,9 @@ set(VELKORIN_CORE_SOURCES
   system/registry_roots.cpp
   system/registry_data.cpp
   system/requirements.cpp
+  install/reboot_names.cpp
+  uninstall/log_reader.cpp
+  uninstall/removal_entries.cpp
 )
 # Shell: Win32-only code around the core, tested under Wine.
 set(VELKORIN_SHELL_SOURCES
@@ -42,6 +47,12 @@ set(VELKORIN_SHELL_SOURCES
   install/install_log.cpp
   install/launches.cpp
   install/worker_control.cpp
+  install/shortcuts.cpp
+  install/ini_entries.cpp
+  install/install_worker.cpp
+  startup/install_modes.cpp
+  install/directory_chain.cpp
+  install/file_area.cpp
   system/registry.cpp
   system/registry_log.cpp
   system/registry_entries.cpp
@@ -49,6 +60,10 @@ set(VELKORIN_SHELL_SOURCES
   ui/fonts.cpp
   system/requirements_detection.cpp
   system/directx_probe.cpp
+  install/shared_files.cpp
+  install/reboot.cpp
+  uninstall/removal_worker.cpp
+  uninstall/uninstaller.cpp
 )
 # Only in velkorin.exe: the entry point and the few C-runtime helpers the compiler expects.
 set(VELKORIN_ENTRY_SOURCES

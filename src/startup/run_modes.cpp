@@ -1,8 +1,10 @@
 // run_modes.cpp -- the program's run: stages, package, run mode, clean-up.
 #include "startup/run_modes.h"
 
+#include "install/launches.h"
 #include "script/languages.h"
 #include "script/setup_state.h"
+#include "startup/install_modes.h"
 #include "startup/package_file.h"
 #include "startup/startup_stages.h"
 #include "system/requirements.h"
@@ -29,14 +31,15 @@ static DWORD runUninstallMode() {
     return exitFailed;
 }
 
-// The wizard and the install worker are not part of this build yet: the package has been proven
-// and read, nothing has been installed, and the exit code says so.
+// The start actions, then the chosen way of installing. The wizard is not part of this build
+// yet: in wizard mode nothing is installed, and the exit code says so.
 static DWORD runInstallMode() {
     char line[96];
     wsprintfA(line, "Velkorin: package verified, %u records read, %s mode", static_cast<unsigned>(state.recordsRead),
               state.silentMode ? "silent" : "wizard");
     traceLine(line);
-    return exitFailed;
+    runActionLists(&state.startLaunches, &state.startDllCalls);
+    return state.silentMode ? runSilentInstall() : exitFailed;
 }
 
 // The requirement check after the script walk: an unmet requirement ends the run with its message

@@ -1,0 +1,51 @@
+// The file-area walk over a setup file built by velkorin-pack, and a process that holds a target
+// open: run by tests/e2e/extraction_test.cpp through environment variables, skipped otherwise.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "install/file_area.h"
+#include "script/setup_state.h"
+#include "startup/package_file.h"
+#include "support/heap.h"
+#include "support/pointer_array.h"
+#include "system/file_system.h"
+#include "system/security.h"
+
+namespace {
+TEST(PackagedSetup, ExtractsTheSetupFileNamedInTheEnvironment) {
+    const char* setup = getenv("VELKORIN_EXTRACT_SETUP");
+    const char* log = getenv("VELKORIN_EXTRACT_LOG");
+    if (!setup || !log) GTEST_SKIP() << "run by the e2e extraction test";
+    ASSERT_TRUE(heapCreate());
+    ASSERT_TRUE(loadPointerArrayFunctions());
+    resetSetupState();
+    ASSERT_TRUE(createStateLists());
+    state.programFilePath = duplicateText(setup);
+    state.selfFile = CreateFileA(setup, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_EQ(verifyPackage(), packageLoaded);
+    state.installOk = true;
+    state.resumeEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    state.tempFolderPath = tempFolder();
+    if (loadSecurityFunctions()) state.threadToken = openAccessToken();
+    state.logFile = CreateFileA(log, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
+    bool done = extractFileArea(nullptr);
+    CloseHandle(state.logFile);
+    printf("walk %s, installOk %d\n", done ? "ended" : "aborted", state.installOk ? 1 : 0);
+    for (int i = 0; i < listCount(&state.rebootReplaceFiles); ++i)
+        printf("deferred\t%s\t%s\t%s\n", listAt(&state.rebootReplaceFiles, i), listAt(&state.pendingReplacements, i),
+               listAt(&state.rebootReplaceShared, i));
+    fflush(stdout);
+}
+
+TEST(PackagedSetup, HoldsTheFileNamedInTheEnvironment) {
+    const char* path = getenv("VELKORIN_HOLD_FILE");
+    if (!path) GTEST_SKIP() << "run by the e2e extraction test";
+    HANDLE held = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    Sleep(static_cast<DWORD>(atoi(getenv("VELKORIN_HOLD_MS") ? getenv("VELKORIN_HOLD_MS") : "5000")));
+    CloseHandle(held);
+}
+}  // namespace
