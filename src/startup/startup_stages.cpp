@@ -2,6 +2,7 @@
 // path and folder, temporary folder, own file, command line.
 #include "startup/startup_stages.h"
 
+#include "install/file_version.h"
 #include "script/setup_state.h"
 #include "startup/command_line.h"
 #include "support/heap.h"
@@ -216,6 +217,7 @@ void cleanUpStartup() {
     closeHandle(&state.resumeEvent);
     closeHandle(&state.threadToken);
     unloadShellFunctions();
+    unloadVersionFunctions();
     unloadPointerArrayFunctions();
     unloadSecurityFunctions();
     heapDestroy();  // every text of the run goes with the heap
