@@ -50,11 +50,19 @@ protected:
     static inline std::string failure;
     static inline WindowsRun run;
     static inline Bytes setupFile;
+    static inline std::filesystem::path source;  // the project as built (a copy in the scratch folder)
 
     static void SetUpTestSuite() {
         WineSession& wine = WineSession::current();
         std::filesystem::path out = wine.scratch() / "full-setup.exe";
-        if (!config::packer() || !buildSetupFile(project() / "project.toml", out, wine.scratch(), &failure)) return;
+        // A copy of the project with one read-only source file: the attribute travels with it.
+        std::filesystem::path copy = source = wine.scratch() / "full";
+        std::filesystem::copy(project(), copy, std::filesystem::copy_options::recursive);
+        std::filesystem::permissions(copy / "app/data.bin", std::filesystem::perms::owner_write |
+                                                                std::filesystem::perms::group_write |
+                                                                std::filesystem::perms::others_write,
+                                     std::filesystem::perm_options::remove);
+        if (!config::packer() || !buildSetupFile(copy / "project.toml", out, wine.scratch(), &failure)) return;
         setupFile = readBytes(out);
         wine.copyIn(out, setupPath);
         // A Quick Launch folder (a fresh prefix has none) and an INI file the package appends to.
@@ -97,12 +105,12 @@ TEST_F(SilentInstall, FilesArriveWithTheirBytesAndTimes) {
     for (const char* relative : {"readme.txt", "data.bin", "docs\\big.txt", "docs\\deep\\note.txt"}) {
         std::string source = relative;
         std::replace(source.begin(), source.end(), '\\', '/');
-        Bytes expected = readBytes(project() / "app" / source);
+        Bytes expected = readBytes(SilentInstall::source / "app" / source);
         auto installedBytes = wine.readFile(join(installPath, relative));
         ASSERT_TRUE(installedBytes) << relative;
         EXPECT_EQ(*installedBytes, expected) << relative;
         struct stat from, to;
-        ASSERT_EQ(stat((project() / "app" / source).c_str(), &from), 0);
+        ASSERT_EQ(stat((SilentInstall::source / "app" / source).c_str(), &from), 0);
         ASSERT_EQ(stat(wine.hostPath(join(installPath, relative)).c_str(), &to), 0);
         // File times travel as 100-ns ticks.
         long long a = from.st_mtim.tv_sec * 10000000LL + from.st_mtim.tv_nsec / 100;
@@ -110,6 +118,13 @@ TEST_F(SilentInstall, FilesArriveWithTheirBytesAndTimes) {
         EXPECT_EQ(a, b) << relative << ": last-write time";
     }
     EXPECT_EQ(wine.readFile(sharedPath), readBytes(project() / "shared/common.dat"));
+    // Attributes: the read-only source file arrives read-only, the others writable.
+    auto writable = [&](const char* relative) {
+        auto mode = std::filesystem::status(wine.hostPath(join(installPath, relative))).permissions();
+        return (mode & std::filesystem::perms::owner_write) != std::filesystem::perms::none;
+    };
+    EXPECT_FALSE(writable("data.bin"));
+    EXPECT_TRUE(writable("readme.txt"));
 }
 
 TEST_F(SilentInstall, SharedFilesAreCounted) {
