@@ -18,10 +18,14 @@ void Report::line(const char* format, ...) {
     *text += '\n';
 }
 
+// A text in double quotes as a reader would type it: paths keep their backslashes, a quote and
+// a line feed are escaped, other control and non-ASCII bytes shown as \xNN.
 std::string quoted(const std::string& text) {
     std::string out = "\"";
     for (unsigned char c : text) {
-        if (c >= 0x20 && c < 0x7F && c != '"' && c != '\\') out += static_cast<char>(c);
+        if (c == '"') out += "\\\"";
+        else if (c == '\n') out += "\\n";
+        else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
         else {
             char esc[8];
             std::snprintf(esc, sizeof(esc), "\\x%02X", c);

@@ -11,9 +11,12 @@ mkdir -p "$out"
 pack=build/velkorin-pack
 echo "== velkorin-pack build examples/demo/demo.toml -o $out/setup.exe"
 "$pack" build examples/demo/demo.toml -o "$out/setup.exe"
-echo "== velkorin-pack inspect $out/setup.exe"
-"$pack" inspect "$out/setup.exe"
-echo "== wine setup.exe S   (in a throwaway prefix; the stub reports what it read to the debugger channel)"
+echo "== velkorin-pack inspect $out/setup.exe   (header and first records, then the file table)"
+"$pack" inspect "$out/setup.exe" > "$out/inspect.txt"
+head -n 24 "$out/inspect.txt"
+echo "   ..."
+sed -n '/^file area/,$p' "$out/inspect.txt"
+echo "== wine setup.exe S   (a silent installation in a throwaway Wine prefix)"
 tests/wine/prepare-template.sh build/wine-template
 prefix=$(mktemp -d /tmp/velkorin-demo.XXXXXX)
 cp -a build/wine-template/. "$prefix/"
@@ -22,6 +25,11 @@ WINEPREFIX=$prefix WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" W
   wine "$out/setup.exe" S 2>&1 | sed -n 's/.*OutputDebugStringA "\(.*\)"/\1/p'
 code=${PIPESTATUS[0]}
 set -e
+installed="$prefix/drive_c/Program Files/Velkorin Demo"
+echo "== installed into C:\\Program Files\\Velkorin Demo:"
+(cd "$installed" && find . -type f | sort | sed 's/^/   /')
+echo "== its install log (what the uninstaller will undo), first lines:"
+head -n 12 "$installed/uninstall.log" | sed 's/^/   /'
 WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 rm -rf "$prefix"
-echo "== exit code $code (2: the package was verified and read; installing comes with the install engine)"
+echo "== exit code $code (0: installed; 3010: installed, restart pending; 2: failed)"

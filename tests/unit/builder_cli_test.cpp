@@ -145,7 +145,7 @@ TEST_F(PackCommand, TextErrorsExitOneAndInspectShowsEveryRecordKind) {
     for (const char* expected :
          {"type 6 languages, length 3\n    autoSelect 0, offered: German(7)\n",
           "    German(7) buttons.0 \"< &Zur\\xFCck\"\n", "    German(7) pages.finish.0 \"Setup \\x96 Cli 1\"\n",
-          "type 11 registry", "    root \"1\", key \"Software\\x5CCli\", name \"N\", type \"1\", data \"v\"\n",
+          "type 11 registry", "    root \"1\", key \"Software\\Cli\", name \"N\", type \"1\", data \"v\"\n",
           "    os \"NT4\", directx \"\", ie \"\", access \"\", admin 0\n"})
         EXPECT_NE(inspected.output.find(expected), std::string::npos) << expected << "\n" << inspected.output;
 }
