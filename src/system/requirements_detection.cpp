@@ -120,12 +120,17 @@ bool detectAdminRights() {
 
 // ---- all together ----
 
+// DirectX is probed only for a package that asks for it (checkRequirements): the probe loads the
+// system's graphics and sound libraries, which nothing else of the run needs and which would
+// stay in the process's memory for the whole installation.
 void detectInstalledSystem() {
     state.ieLevel = detectIeLevel();
-    state.directXLevel = detectDirectXLevel();
     state.accessLevel = detectAccessLevel();
     state.userIsAdmin = detectAdminRights();
     state.windowsVersion = detectWindowsVersion();
 }
 
-int checkRequirements() { return requirementResultFor(isWindowsNT()); }
+int checkRequirements() {
+    if (state.requiredDirectX && *state.requiredDirectX) state.directXLevel = detectDirectXLevel();
+    return requirementResultFor(isWindowsNT());
+}

@@ -168,9 +168,18 @@ TEST_F(Detection, StartUpDetectionsFillTheState) {
     detectInstalledSystem();
     EXPECT_EQ(state.windowsVersion, detectWindowsVersion());
     EXPECT_EQ(state.ieLevel, detectIeLevel());
-    EXPECT_EQ(state.directXLevel, detectDirectXLevel());
+    EXPECT_EQ(state.directXLevel, 0u) << "DirectX is probed only for a package that requires it";
     EXPECT_EQ(state.accessLevel, 0);
     EXPECT_TRUE(state.userIsAdmin);
+}
+
+TEST_F(Detection, ADirectXRequirementProbesDirectX) {
+    char required[] = "9.0";
+    detectInstalledSystem();
+    state.requiredDirectX = required;
+    EXPECT_EQ(checkRequirements(), requirementsMet) << "Wine reports DirectX 9";
+    EXPECT_EQ(state.directXLevel, detectDirectXLevel());
+    state.requiredDirectX = nullptr;
 }
 
 // Wine always reports an enabled Administrators group: the user without rights is the state start-up would
