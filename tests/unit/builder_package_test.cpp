@@ -2,6 +2,8 @@
 // reader (DOS fields, checksum, inflater, record walk and interpreter) reads it back.
 #include <gtest/gtest.h>
 
+#include "fresh_state.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -92,16 +94,10 @@ protected:
         stubPath = root + "/stub.exe";
         writeFile(stubPath, makeStub(5000));
         mkdir((root + "/src").c_str(), 0755);
-        ASSERT_TRUE(heapCreate());
-        ASSERT_TRUE(loadPointerArrayFunctions());
-        resetSetupState();
-        ASSERT_TRUE(createStateLists());
+        ASSERT_NO_FATAL_FAILURE(openFreshState());
     }
     void TearDown() override {
-        destroyStateLists();
-        freeStateTexts();
-        unloadPointerArrayFunctions();
-        heapDestroy();
+        closeFreshState();
         std::system(("rm -rf '" + root + "'").c_str());
     }
     void source(const std::string& relative, const Bytes& bytes) {

@@ -1,6 +1,8 @@
 // Install-log lines: one of each, special folders never, and the header's look line.
 #include <gtest/gtest.h>
 
+#include "fresh_state.h"
+
 #include <cstring>
 #include <string>
 
@@ -13,18 +15,12 @@ namespace {
 class InstallLog : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(heapCreate());
-        ASSERT_TRUE(loadPointerArrayFunctions());
-        resetSetupState();
-        ASSERT_TRUE(createStateLists());
+        ASSERT_NO_FATAL_FAILURE(openFreshState());
         listAppend(&state.folderPaths, "C:\\Program Files");
         listAppend(&state.folderPaths, "C:\\users\\Public\\Desktop");
     }
     void TearDown() override {
-        destroyStateLists();
-        freeStateTexts();
-        unloadPointerArrayFunctions();
-        heapDestroy();
+        closeFreshState();
     }
     std::string lines() {
         std::string all;

@@ -2,6 +2,8 @@
 // and the leftover folders as the tree lists them.
 #include <gtest/gtest.h>
 
+#include "fresh_state.h"
+
 #include <string>
 #include <vector>
 
@@ -17,10 +19,7 @@ namespace {
 class LogReader : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(heapCreate());
-        ASSERT_TRUE(loadPointerArrayFunctions());
-        resetSetupState();
-        ASSERT_TRUE(createStateLists());
+        ASSERT_NO_FATAL_FAILURE(openFreshState());
     }
     void TearDown() override {
         heapFree(buffer);

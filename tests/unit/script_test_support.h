@@ -3,6 +3,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include "fresh_state.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -56,10 +58,7 @@ inline std::string tokenPath(int index) {
 class ScriptStateTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(heapCreate());
-        ASSERT_TRUE(loadPointerArrayFunctions());
-        resetSetupState();
-        ASSERT_TRUE(createStateLists());
+        ASSERT_NO_FATAL_FAILURE(openFreshState());
         doubleReset();
     }
     void TearDown() override {

@@ -1,6 +1,8 @@
 // Settling the variables before the installation, and the user's shortcut choices.
 #include <gtest/gtest.h>
 
+#include "fresh_state.h"
+
 #include "install/shortcuts.h"
 #include "script/setup_state.h"
 #include "script/variables.h"
@@ -11,16 +13,10 @@ namespace {
 class Settling : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(heapCreate());
-        ASSERT_TRUE(loadPointerArrayFunctions());
-        resetSetupState();
-        ASSERT_TRUE(createStateLists());
+        ASSERT_NO_FATAL_FAILURE(openFreshState());
     }
     void TearDown() override {
-        destroyStateLists();
-        freeStateTexts();
-        unloadPointerArrayFunctions();
-        heapDestroy();
+        closeFreshState();
     }
     void define(const char* name, const char* value) {
         listAppend(&state.variableNames, name);

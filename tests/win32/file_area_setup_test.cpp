@@ -1,6 +1,8 @@
 // The file-area walk over a setup file built by velkorin-pack, and a process that holds a target
 // open: run by tests/e2e/extraction_test.cpp through environment variables, skipped otherwise.
 #include <gtest/gtest.h>
+
+#include "fresh_state.h"
 #include <windows.h>
 
 #include <cstdio>
@@ -19,10 +21,7 @@ TEST(PackagedSetup, ExtractsTheSetupFileNamedInTheEnvironment) {
     const char* setup = getenv("VELKORIN_EXTRACT_SETUP");
     const char* log = getenv("VELKORIN_EXTRACT_LOG");
     if (!setup || !log) GTEST_SKIP() << "run by the e2e extraction test";
-    ASSERT_TRUE(heapCreate());
-    ASSERT_TRUE(loadPointerArrayFunctions());
-    resetSetupState();
-    ASSERT_TRUE(createStateLists());
+    ASSERT_NO_FATAL_FAILURE(openFreshState());
     state.programFilePath = duplicateText(setup);
     state.selfFile = CreateFileA(setup, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_EQ(verifyPackage(), packageLoaded);

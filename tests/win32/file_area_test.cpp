@@ -2,6 +2,8 @@
 // and zlib streams made of stored blocks, which the stub's inflater reads like any other), the
 // state the install worker would have set up, and every question answered by a watcher thread.
 #include <gtest/gtest.h>
+
+#include "fresh_state.h"
 #include <windows.h>
 #include <psapi.h>
 
@@ -229,10 +231,7 @@ protected:
     std::string logPath;
 
     void SetUp() override {
-        ASSERT_TRUE(heapCreate());
-        ASSERT_TRUE(loadPointerArrayFunctions());
-        resetSetupState();
-        ASSERT_TRUE(createStateLists());
+        ASSERT_NO_FATAL_FAILURE(openFreshState());
         state.languageId = 9;
         for (const auto& entry : errorTexts) listSetAt(textTable(tableErrors, 9), atoi(entry[0]), entry[1]);
         listSetAt(textTable(tableMessages, 9), 6, inUseText);
@@ -257,10 +256,7 @@ protected:
         for (int i = 0; i < listCount(&state.rebootReplaceFiles); ++i) DeleteFileA(listAt(&state.rebootReplaceFiles, i));
         deleteTree(root().c_str());
         DeleteFileA(logPath.c_str());
-        destroyStateLists();
-        freeStateTexts();
-        unloadPointerArrayFunctions();
-        heapDestroy();
+        closeFreshState();
     }
     // The log lines written to the temporary log so far.
     std::string writtenLog() {

@@ -3,6 +3,8 @@
 // resolving with the shell functions unloaded, where every special-folder code fails).
 #include <gtest/gtest.h>
 
+#include "fresh_state.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -39,10 +41,7 @@ struct SavedValue {
 class FolderTokens : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(heapCreate());
-        ASSERT_TRUE(loadPointerArrayFunctions());
-        resetSetupState();
-        ASSERT_TRUE(createStateLists());
+        ASSERT_NO_FATAL_FAILURE(openFreshState());
         ASSERT_TRUE(loadShellFunctions());
         state.windowsVersion = windowsNewer;
     }
@@ -55,10 +54,7 @@ protected:
                 deleteRegistryValue(it->root, it->key.c_str(), it->name.c_str(), false);
         }
         unloadShellFunctions();
-        destroyStateLists();
-        freeStateTexts();
-        unloadPointerArrayFunctions();
-        heapDestroy();
+        closeFreshState();
     }
     static std::string resolve(int index) { return resolveFolderToken(index); }
     static std::string resolveUnder(int version, int index) {

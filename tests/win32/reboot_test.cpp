@@ -2,6 +2,8 @@
 // the three routes, proven by Wine's simulated restart (wineboot -r) in this test prefix.
 #include <gtest/gtest.h>
 
+#include "fresh_state.h"
+
 #include <string>
 
 #include "install/reboot.h"
@@ -93,10 +95,7 @@ void restart() {
 class Reboot : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(heapCreate());
-        ASSERT_TRUE(loadPointerArrayFunctions());
-        resetSetupState();
-        ASSERT_TRUE(createStateLists());
+        ASSERT_NO_FATAL_FAILURE(openFreshState());
         deleteTree(folder.c_str());
         ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
         DeleteFileA(windowsFile("wininit.ini").c_str());
@@ -105,10 +104,7 @@ protected:
     void TearDown() override {
         deleteTree(folder.c_str());
         DeleteFileA(windowsFile("wininit.ini").c_str());
-        destroyStateLists();
-        freeStateTexts();
-        unloadPointerArrayFunctions();
-        heapDestroy();
+        closeFreshState();
     }
     // A replacement source "new <name>" beside a target "old <name>".
     static void prepare(const std::string& source, const std::string& target) {

@@ -2,6 +2,8 @@
 // the lines they record, key and value deletion, and file associations read back.
 #include <gtest/gtest.h>
 
+#include "fresh_state.h"
+
 #include <string>
 #include <vector>
 
@@ -20,10 +22,7 @@ const char testKey[] = "Software\\VelkorinTest";
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(heapCreate());
-        ASSERT_TRUE(loadPointerArrayFunctions());
-        resetSetupState();
-        ASSERT_TRUE(createStateLists());
+        ASSERT_NO_FATAL_FAILURE(openFreshState());
         deleteRegistryKey(HKEY_CURRENT_USER, testKey, true);
         ASSERT_EQ(writeRegistryValue(HKEY_CURRENT_USER, testKey, "", REG_SZ, "", 1), 0u);
         char temp[MAX_PATH];
@@ -38,10 +37,7 @@ protected:
         deleteRegistryKey(HKEY_CURRENT_USER, testKey, true);
         CloseHandle(state.logFile);
         DeleteFileA(logPath.c_str());
-        destroyStateLists();
-        freeStateTexts();
-        unloadPointerArrayFunctions();
-        heapDestroy();
+        closeFreshState();
     }
     // Starts a fresh log: nothing recorded, nothing written.
     static void forgetLines() {

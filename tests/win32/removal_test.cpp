@@ -2,6 +2,8 @@
 // log over real folders, files, keys and shared counts is undone, and what must stay stays.
 #include <gtest/gtest.h>
 
+#include "fresh_state.h"
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -140,10 +142,7 @@ std::vector<std::string> items(const StringList& list) {
 class Removal : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(heapCreate());
-        ASSERT_TRUE(loadPointerArrayFunctions());
-        resetSetupState();
-        ASSERT_TRUE(createStateLists());
+        ASSERT_NO_FATAL_FAILURE(openFreshState());
         state.instance = GetModuleHandleA(nullptr);
         state.uninstallDoneEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         state.resumeEvent = CreateEventA(nullptr, TRUE, TRUE, nullptr);
@@ -160,10 +159,7 @@ protected:
         CloseHandle(state.resumeEvent);
         heapFree(logText);  // the loaded log lives as long as the heap
         logText = logEntries = logEnd = nullptr;
-        destroyStateLists();
-        freeStateTexts();
-        unloadPointerArrayFunctions();
-        heapDestroy();
+        closeFreshState();
     }
     // The temporary log: the header, then the entry lines in the order the installer wrote them.
     static void writeLog(const std::vector<std::string>& entries) {

@@ -1,6 +1,8 @@
 // The script interpreter against the real registry and the real font list.
 #include <gtest/gtest.h>
 
+#include "fresh_state.h"
+
 #include <string>
 
 #include "script/records.h"
@@ -24,19 +26,13 @@ std::string productRecord(const std::string& source, const std::string& face) {
 class ScriptOnTheSystem : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(heapCreate());
-        ASSERT_TRUE(loadPointerArrayFunctions());
-        resetSetupState();
-        ASSERT_TRUE(createStateLists());
+        ASSERT_NO_FATAL_FAILURE(openFreshState());
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\VelkorinTest\\Demo");
     }
     void TearDown() override {
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\VelkorinTest\\Demo");
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, "Software\\VelkorinTest");
-        destroyStateLists();
-        freeStateTexts();
-        unloadPointerArrayFunctions();
-        heapDestroy();
+        closeFreshState();
     }
     void apply(DWORD type, const std::string& payload) {
         std::string record = u32(static_cast<DWORD>(payload.size())) + payload;
