@@ -6,7 +6,7 @@
 #include <fstream>
 #include <iostream>
 
-#include "inspect.h"
+#include "package_dump.h"
 #include "package_writer.h"
 #include "project.h"
 

@@ -19,6 +19,7 @@
 
 #include "e2e_config.h"
 #include "setup_files.h"
+#include "prefix_snapshot.h"
 #include "wine_session.h"
 
 namespace e2e {
@@ -67,47 +68,9 @@ std::vector<std::filesystem::path> temporaryLogs() {
     return logs;
 }
 
-// Every file and folder of drive C: but the Windows folder and the temporary folder, with the
-// bytes of each file. A shell link is rewritten by every run and holds the times of the folders on
-// its target's path, so only its presence counts.
-std::set<std::string> filesOf(const std::filesystem::path& drive) {
-    std::set<std::string> entries;
-    for (auto it = std::filesystem::recursive_directory_iterator(drive); it != decltype(it)(); ++it) {
-        std::string relative = std::filesystem::relative(it->path(), drive).string();
-        if (relative == "windows" || relative.find("/Temp") != std::string::npos) {
-            it.disable_recursion_pending();
-            continue;
-        }
-        std::string line = relative;
-        if (it->is_regular_file() && it->path().extension() != ".lnk") line += " = " + contentOf(it->path());
-        entries.insert(line);
-    }
-    return entries;
-}
-
-// The registry below a root as `reg export` writes it, one line per key or value; Wine's own
-// configuration keys, which Wine changes as it likes while programs run, are left out.
-std::set<std::string> registryOf(const std::string& root) {
-    WineSession& wine = WineSession::current();
-    std::filesystem::path file = wine.scratch() / ("export-" + root + ".reg");
-    wine.wine({"reg", "export", root, WineSession::windowsPathOf(file), "/y"});
-    std::string bytes = contentOf(file), text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) text += bytes[i];  // UTF-16LE, ASCII content
-    std::set<std::string> lines;
-    std::string key;
-    for (std::string line : linesOf(text)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        if (line[0] == '[') key = line;
-        if (key.rfind("[HKEY_CURRENT_USER\\Software\\Wine", 0) == 0) continue;
-        lines.insert(line[0] == '[' ? line : key + " " + line);
-    }
-    return lines;
-}
-
 std::set<std::string> wholeRegistry() {
     std::set<std::string> all;
-    for (const char* root : {"HKLM", "HKCU", "HKCR"}) all.merge(registryOf(root));
+    for (const char* root : {"HKLM", "HKCU", "HKCR"}) all.merge(registrySnapshot(WineSession::current(), root));
     return all;
 }
 
@@ -178,7 +141,7 @@ protected:
         if (!buildSetupFile(config::root() / "tests/e2e/projects/twice/project.toml", out, wine.scratch(), &failure))
             return;
         wine.copyIn(out, setupPath);
-        registryBeforeFirst = registryOf("HKCU");
+        registryBeforeFirst = registrySnapshot(wine, "HKCU");
 
         first = install(yesButtonId);
         firstLog = finalLogLines();
@@ -186,10 +149,10 @@ protected:
         secondLog = finalLogLines();
         logsLeftAfterSecond = temporaryLogs().size();
 
-        filesBeforeThird = filesOf(wine.prefix() / "drive_c");
+        filesBeforeThird = driveSnapshot(wine.prefix() / "drive_c");
         registryBeforeThird = wholeRegistry();
         third = install(noButtonId);
-        filesAfterThird = filesOf(wine.prefix() / "drive_c");
+        filesAfterThird = driveSnapshot(wine.prefix() / "drive_c");
         registryAfterThird = wholeRegistry();
     }
 

@@ -11,6 +11,7 @@
 
 #include "e2e_config.h"
 #include "setup_files.h"
+#include "prefix_snapshot.h"
 #include "wine_session.h"
 
 namespace e2e {
@@ -20,56 +21,9 @@ const char setupPath[] = "C:\\abort\\setup.exe";
 const char caption[] = "Velkorin Abort 1.0 Setup";
 const char installed[] = "C:\\Program Files\\Velkorin Abort";
 
-// Every file and folder of drive C: but the Windows folder and the temporary folder, with the
-// bytes of each file.
-std::set<std::string> filesOf(const std::filesystem::path& drive) {
-    std::set<std::string> entries;
-    for (auto it = std::filesystem::recursive_directory_iterator(drive); it != decltype(it)(); ++it) {
-        std::string relative = std::filesystem::relative(it->path(), drive).string();
-        if (relative == "windows" || relative.find("/Temp") != std::string::npos) {
-            it.disable_recursion_pending();
-            continue;
-        }
-        std::string line = relative;
-        if (it->is_regular_file()) {
-            std::ifstream in(it->path(), std::ios::binary);
-            line += " = " + std::string(std::istreambuf_iterator<char>(in), {});
-        }
-        entries.insert(line);
-    }
-    return entries;
-}
-
-// The registry below a root as `reg export` writes it, one line per key or value.
-std::set<std::string> registryOf(WineSession& wine, const std::string& root) {
-    std::filesystem::path file = wine.scratch() / ("export-" + root + ".reg");
-    wine.wine({"reg", "export", root, WineSession::windowsPathOf(file), "/y"});
-    std::ifstream in(file, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), {}), text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) text += bytes[i];  // UTF-16LE, ASCII content
-    std::set<std::string> lines;
-    std::istringstream stream(text);
-    std::string key, line;
-    while (std::getline(stream, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty()) continue;
-        if (line[0] == '[') key = line;
-        lines.insert(line[0] == '[' ? line : key + " " + line);
-    }
-    return lines;
-}
-
-// Lines in a but not in b, leaving out Wine's own configuration keys, which Wine changes as it
-// likes while programs run.
 std::vector<std::string> difference(const std::set<std::string>& a, const std::set<std::string>& b) {
-    std::vector<std::string> out;
-    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(out));
-    out.erase(std::remove_if(out.begin(), out.end(),
-                             [](const std::string& line) {
-                                 return line.rfind("[HKEY_CURRENT_USER\\Software\\Wine", 0) == 0;
-                             }),
-              out.end());
-    return out;
+    std::set<std::string> only = linesOnlyIn(a, b);
+    return std::vector<std::string>(only.begin(), only.end());
 }
 
 TEST(Rollback, NoAtTheLastStepLeavesThePrefixAsItWas) {
@@ -89,9 +43,9 @@ TEST(Rollback, NoAtTheLastStepLeavesThePrefixAsItWas) {
     wine.writeFile(std::string(installed) + "\\readme.txt", Bytes(old.begin(), old.end()));
 
     std::filesystem::path drive = wine.prefix() / "drive_c";
-    auto filesBefore = filesOf(drive);
-    auto machineBefore = registryOf(wine, "HKLM"), userBefore = registryOf(wine, "HKCU");
-    auto classesBefore = registryOf(wine, "HKCR");
+    auto filesBefore = driveSnapshot(drive);
+    auto machineBefore = registrySnapshot(wine, "HKLM"), userBefore = registrySnapshot(wine, "HKCU");
+    auto classesBefore = registrySnapshot(wine, "HKCR");
 
     BackgroundRun setup = wine.start(setupPath, {"S"}, 60s);
     std::optional<DialogDump> question = wine.waitDialog(caption, 20s);
@@ -106,7 +60,7 @@ TEST(Rollback, NoAtTheLastStepLeavesThePrefixAsItWas) {
     ASSERT_TRUE(run.ended) << describe(run.driver);
     EXPECT_EQ(run.exitCode, 2u) << "an aborted installation is a failure";
 
-    auto filesAfter = filesOf(drive);
+    auto filesAfter = driveSnapshot(drive);
     std::string overwritten = "Program Files/Velkorin Abort/readme.txt";
     filesBefore.erase(overwritten + " = " + old);
     EXPECT_EQ(filesAfter.count(overwritten + " = new readme\r\n"), 1u) << "an overwritten file stays overwritten";
@@ -115,11 +69,11 @@ TEST(Rollback, NoAtTheLastStepLeavesThePrefixAsItWas) {
     EXPECT_EQ(difference(filesBefore, filesAfter), std::vector<std::string>{}) << "lost";
 
     // The shared counts' key itself is the system's (every Windows has it); only its value was ours.
-    auto machineAfter = registryOf(wine, "HKLM");
+    auto machineAfter = registrySnapshot(wine, "HKLM");
     machineAfter.erase("[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs]");
     EXPECT_EQ(difference(machineAfter, machineBefore), std::vector<std::string>{});
-    EXPECT_EQ(difference(registryOf(wine, "HKCU"), userBefore), std::vector<std::string>{});
-    EXPECT_EQ(difference(registryOf(wine, "HKCR"), classesBefore), std::vector<std::string>{});
+    EXPECT_EQ(difference(registrySnapshot(wine, "HKCU"), userBefore), std::vector<std::string>{});
+    EXPECT_EQ(difference(registrySnapshot(wine, "HKCR"), classesBefore), std::vector<std::string>{});
     EXPECT_FALSE(wine.registryValue("HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Velkorin Abort",
                                     "DisplayName"));
 }

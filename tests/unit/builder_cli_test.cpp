@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "byte_buffer.h"
-#include "inspect.h"
+#include "package_dump.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// inspect_records.h -- the script part of `inspect`: every record decoded for people.
+// record_dump.h -- the script part of `inspect`: every record decoded for people.
 #pragma once
 #include <string>
 

@@ -1,4 +1,4 @@
-// inspect.h -- a readable account of a setup file: DOS fields, package header, script records,
+// package_dump.h -- a readable account of a setup file: DOS fields, package header, script records,
 // file table, and whether the checksum holds. Every read is bounded by the file's bytes.
 #pragma once
 #include <cstdint>

@@ -1,5 +1,5 @@
-// inspect.cpp -- decoding a setup file for people. Damaged parts are reported and skipped.
-#include "inspect.h"
+// package_dump.cpp -- decoding a setup file for people. Damaged parts are reported and skipped.
+#include "package_dump.h"
 
 #include <zlib.h>
 
@@ -9,7 +9,7 @@
 
 #include "deflate.h"
 #include "format/package_format.h"
-#include "inspect_records.h"
+#include "record_dump.h"
 
 namespace {
 

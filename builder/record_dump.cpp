@@ -1,6 +1,6 @@
-// inspect_records.cpp -- decodes each record type of the setup script: texts with their
+// record_dump.cpp -- decodes each record type of the setup script: texts with their
 // language, table and item, list records as their named comma fields.
-#include "inspect_records.h"
+#include "record_dump.h"
 
 #include <cstdarg>
 #include <cstdio>

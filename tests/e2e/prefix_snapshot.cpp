@@ -1,0 +1,56 @@
+// prefix_snapshot.cpp -- file and registry snapshots of a Wine prefix.
+#include "prefix_snapshot.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace e2e {
+namespace {
+std::string contentOf(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+}  // namespace
+
+std::set<std::string> driveSnapshot(const std::filesystem::path& drive) {
+    std::set<std::string> entries;
+    for (auto it = std::filesystem::recursive_directory_iterator(drive); it != decltype(it)(); ++it) {
+        std::string relative = std::filesystem::relative(it->path(), drive).string();
+        if (relative == "windows" || relative.find("/Temp") != std::string::npos) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        std::string line = relative;
+        if (it->is_regular_file() && it->path().extension() != ".lnk") line += " = " + contentOf(it->path());
+        entries.insert(line);
+    }
+    return entries;
+}
+
+std::set<std::string> registrySnapshot(WineSession& wine, const std::string& root) {
+    std::filesystem::path file = wine.scratch() / ("export-" + root + ".reg");
+    wine.wine({"reg", "export", root, WineSession::windowsPathOf(file), "/y"});
+    std::string bytes = contentOf(file), text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2) text += bytes[i];  // UTF-16LE, ASCII content
+    std::set<std::string> lines;
+    std::istringstream stream(text);
+    std::string key, line;
+    while (std::getline(stream, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty()) continue;
+        if (line[0] == '[') key = line;
+        if (key.rfind("[HKEY_CURRENT_USER\\Software\\Wine", 0) == 0) continue;
+        lines.insert(line[0] == '[' ? line : key + " " + line);
+    }
+    return lines;
+}
+
+std::set<std::string> linesOnlyIn(const std::set<std::string>& a, const std::set<std::string>& b) {
+    std::set<std::string> out;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::inserter(out, out.end()));
+    return out;
+}
+
+}  // namespace e2e
