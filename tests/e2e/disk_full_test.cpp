@@ -130,7 +130,7 @@ protected:
     // buttons.
     std::optional<DialogDump> startAndWaitForTheQuestion(std::optional<BackgroundRun>* run) {
         run->emplace(wine.start(setupPath, {"S"}, 60s));
-        std::optional<DialogDump> box = wine.waitDialog(caption, 20s);
+        std::optional<DialogDump> box = wine.waitDialog(caption, 60s);
         if (!box) return box;
         EXPECT_EQ(box->text(messageTextId).value_or("<no text>"),
                   std::string("Error writing a file '") + largeFile +
@@ -169,7 +169,7 @@ TEST_F(DiskFull, OkAfterFreeingSpaceWritesTheWholeFileAgain) {
     ProcessResult pressed = wine.driver({"use", box->handle, "click", std::to_string(okButtonId), "wait-gone", "5000"});
     EXPECT_EQ(pressed.exitCode, 0) << describe(pressed);
     // The failure was reported, so the installation ends with the notice of errors.
-    std::optional<DialogDump> notice = wine.waitDialog(caption, 20s);
+    std::optional<DialogDump> notice = wine.waitDialog(caption, 60s);
     ASSERT_TRUE(notice) << "no notice at the end";
     EXPECT_EQ(notice->text(messageTextId).value_or("<no text>"),
               "The installation completed with errors. The application may not function propetly.");

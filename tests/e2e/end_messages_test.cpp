@@ -54,7 +54,7 @@ protected:
 
     // Waits for the box of a caption, checks its text and presses a button.
     void answer(const std::string& caption, const std::string& expected, int button) {
-        std::optional<DialogDump> box = wine.waitDialog(caption, 20s);
+        std::optional<DialogDump> box = wine.waitDialog(caption, 60s);
         ASSERT_TRUE(box) << "no box \"" << caption << "\" for: " << expected;
         EXPECT_EQ(box->text(messageTextId).value_or("<no text>"), expected);
         ProcessResult pressed = wine.driver({"use", box->handle, "click", std::to_string(button), "wait-gone", "5000"});
@@ -100,7 +100,7 @@ TEST_F(EndMessages, ContinuingAfterAnErrorEndsWithTheErrorsNotice) {
     // A folder where the file should go: it cannot be opened for writing.
     std::filesystem::create_directories(wine.hostPath("C:\\Errors\\tool.dat"));
     BackgroundRun run = wine.start(setup, {"S"}, 60s);
-    std::optional<DialogDump> error = wine.waitDialog("Errors 1.0 Setup", 20s);
+    std::optional<DialogDump> error = wine.waitDialog("Errors 1.0 Setup", 60s);
     ASSERT_TRUE(error) << "no error question";
     std::string question = error->text(messageTextId).value_or("");
     EXPECT_EQ(question.rfind("Error opening existing file 'C:\\Errors\\tool.dat'  \nfor write access. ", 0), 0u)

@@ -83,7 +83,7 @@ TEST_F(ExtractionTest, BuiltPackageExtractsWithOverwriteRulesAndAFileInUse) {
     BackgroundRun setup = wine.start(win32Tests(), {"--gtest_filter=PackagedSetup.Extracts*"}, 40s);
     unsetenv("VELKORIN_EXTRACT_SETUP");
     unsetenv("VELKORIN_EXTRACT_LOG");
-    std::optional<DialogDump> box = wine.waitDialog(caption, 20s);
+    std::optional<DialogDump> box = wine.waitDialog(caption, 60s);
     if (box) {
         EXPECT_EQ(box->text(messageTextId).value_or("<no text>"), inUseText);
         ProcessResult answered =

@@ -95,7 +95,7 @@ RunSeen install(int button) {
     WineSession& wine = WineSession::current();
     RunSeen result;
     BackgroundRun setup = wine.start(setupPath, {"S"}, 60s);
-    std::optional<DialogDump> box = wine.waitDialog(caption, 20s);
+    std::optional<DialogDump> box = wine.waitDialog(caption, 60s);
     if (box) {
         result.question = box->text(messageTextId).value_or("<no text>");
         std::vector<std::filesystem::path> logs = temporaryLogs();

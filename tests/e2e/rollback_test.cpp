@@ -48,12 +48,15 @@ TEST(Rollback, NoAtTheLastStepLeavesThePrefixAsItWas) {
     auto classesBefore = registrySnapshot(wine, "HKCR");
 
     BackgroundRun setup = wine.start(setupPath, {"S"}, 60s);
-    std::optional<DialogDump> question = wine.waitDialog(caption, 20s);
-    ASSERT_TRUE(question) << "no question about the association";
+    std::optional<DialogDump> question = wine.waitDialog(caption, 60s);
+    if (!question) {
+        WindowsRun run = setup.wait(5s);
+        FAIL() << "no question about the association; the run: " << describe(run.driver);
+    }
     EXPECT_EQ(question->text(0xFFFF).value_or(""), "Error creating the association for '.vkabort'. Continue?");
     wine.driver({"use", question->handle, "click", "7", "wait-gone", "5000"});
     // Undoing the shared file's count reaches zero: the shared-file question, answered Yes.
-    std::optional<DialogDump> shared = wine.waitDialog("Shared File Detected", 20s);
+    std::optional<DialogDump> shared = wine.waitDialog("Shared File Detected", 60s);
     ASSERT_TRUE(shared) << "no shared-file question during the rollback";
     wine.driver({"use", shared->handle, "click", "1", "wait-gone", "5000"});
     WindowsRun run = setup.wait(60s);
