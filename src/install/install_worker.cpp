@@ -224,8 +224,10 @@ DWORD WINAPI installWorker(void* parameter) {
     MSG message;
     PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the queue for the cancel request
     WorkerPaths paths = {};
-    computePaths(&paths);
+    // Settled first, so that an install folder defined through other variables gives the
+    // uninstaller's real path.
     settleVariables();
+    computePaths(&paths);
     openTemporaryLog();
     paths.tempUninstaller = makeTempName();
     bool completed = false;
