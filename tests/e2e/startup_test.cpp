@@ -157,6 +157,21 @@ TEST_F(StartupTest, IntactSetupFileInstallsSilently) {
     EXPECT_TRUE(wine.readFile("C:\\Program Files\\Velkorin Demo\\readme.txt").has_value());
 }
 
+TEST_F(StartupTest, AnyWordStartingWithSSelectsTheSilentInstall) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    wine.writeFile("C:\\modes\\setup.exe", file);
+    // A slash or dash in front is no silent request: that is the wizard, which this build lacks.
+    WindowsRun slash = wine.runWatched("C:\\modes\\setup.exe", {"/S"}, 15s);
+    ASSERT_TRUE(slash.ended);
+    EXPECT_EQ(slash.exitCode, exitFailed) << "nothing installed without the wizard";
+    WindowsRun word = wine.runWatched("C:\\modes\\setup.exe", {"silent"}, 15s);
+    ASSERT_TRUE(word.ended);
+    EXPECT_EQ(word.exitCode, 0u) << "a lower-case word beginning with s installs silently";
+    EXPECT_TRUE(word.windows.empty());
+}
+
 TEST_F(StartupTest, MissingRichEditLibraryIsReportedByName) {
     // An empty DLL override disables the library for every later process of the prefix.
     ProcessResult off = wine.wine({"reg", "add", "HKCU\\Software\\Wine\\DllOverrides", "/v", "riched32", "/d", "", "/f"});
