@@ -1,7 +1,7 @@
 // dialog_watch.cpp -- finds this process's dialog, reads it and presses a control.
 #include "dialog_watch.h"
 
-static BOOL CALLBACK findOwnDialog(HWND window, LPARAM found) {
+BOOL CALLBACK findOwnDialog(HWND window, LPARAM found) {
     char className[16];
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);

@@ -13,6 +13,8 @@ struct DialogWatch {
     HANDLE thread;
 };
 
+// EnumWindows callback: stores this process's first visible dialog in *(HWND*)found.
+BOOL CALLBACK findOwnDialog(HWND window, LPARAM found);
 // Starts watching for the next dialog of this process; call finishWatch after the box returned.
 void startWatch(DialogWatch* watch, int answerId, int textId);
 // Waits for the watcher; false when no dialog appeared within five seconds.

@@ -2,6 +2,9 @@
 // log over real folders, files, keys and shared counts is undone, and what must stay stays.
 #include <gtest/gtest.h>
 
+#include "dialog_watch.h"
+#include "test_files.h"
+
 #include "fresh_state.h"
 
 #include <string>
@@ -34,18 +37,6 @@ struct BoxAnswerer {
     volatile bool stop = false;
     HANDLE thread = nullptr;
 };
-
-BOOL CALLBACK findOwnDialog(HWND window, LPARAM found) {
-    char className[16];
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId() && GetClassNameA(window, className, sizeof(className)) &&
-        lstrcmpA(className, "#32770") == 0 && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 void answerBox(BoxAnswerer* answerer, HWND dialog) {
     char caption[256], text[2048] = "";
@@ -86,26 +77,6 @@ std::vector<std::string> captions(const BoxAnswerer& answerer) {
     for (const auto& box : answerer.seen) all.push_back(box.first);
     return all;
 }
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-}
-
-std::string readFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return "<missing>";
-    char buffer[4096];
-    DWORD read = 0;
-    ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
-    CloseHandle(file);
-    return std::string(buffer, read);
-}
-
-bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 DWORD sharedCount(const std::string& path) {
     DWORD type = 0;
