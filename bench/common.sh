@@ -90,7 +90,9 @@ bench_prefix() {
 }
 
 # The Linux process that runs the Windows program NAME: its command line holds NAME and its
-# executable is Wine's loader (not bash, time or the `wine` start script).
+# executable is Wine's loader (not bash, time or the `wine` start script). On a kernel without
+# 32-bit support the loader runs under qemu-i386: the executable is then the emulator and the
+# command line starts with it, followed by Wine's preloader and loader.
 bench_find_process() {
   local name=$1 p exe args
   for p in /proc/[0-9]*; do
@@ -98,7 +100,10 @@ bench_find_process() {
     mapfile -d '' args 2>/dev/null <"$p/cmdline" || continue
     [[ "${args[*]}" == *"$name"* ]] || continue
     exe=$(readlink "$p/exe" 2>/dev/null) || continue
-    case $exe in */wine-preloader|*/wine|*/wine64|*/wine64-preloader) echo "${p#/proc/}"; return 0 ;; esac
+    case $exe in
+      */wine-preloader|*/wine|*/wine64|*/wine64-preloader) echo "${p#/proc/}"; return 0 ;;
+      */qemu-i386*) [[ "${args[1]:-}" == */wine* ]] && { echo "${p#/proc/}"; return 0; } ;;
+    esac
   done
   return 1
 }
@@ -110,6 +115,8 @@ bench_find_process() {
 #   hwm_kib    VmHWM, last sample                     time_kib   time -v "Maximum resident set size"
 #   rss_kib    highest VmRSS sample                    anon_kib   highest RssAnon sample
 #   vmpeak_kib highest VmPeak (peak virtual size)      samples    number of samples taken
+#   cpu_s      user + system CPU seconds of `wine EXE` and the processes it waited for (not the
+#              persistent wineserver)
 bench_run() {
   local exe=$1 name pid="" t0 t1 key value rest starter
   name=$(basename "$exe")
@@ -138,6 +145,7 @@ bench_run() {
   run_s=$(secs "$t0" "$t1")
   time_kib=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time.txt")
   time_kib=${time_kib:-0}
+  cpu_s=$(awk -F': ' '/User time|System time/ { t += $2 } END { printf "%.2f", t }' "$work/time.txt")
   peak_kib=$(( time_kib > hwm_kib ? time_kib : hwm_kib ))
   if [ -z "$pid" ]; then echo "note: no sample of $name's process (too short); memory from time -v only" >&2; fi
   return 0

@@ -57,6 +57,31 @@ bool deflateSync(const uint8_t* data, size_t size, Bytes* out) {
     return deflater.finish(out);
 }
 
+bool deflateBlock(const uint8_t* before, size_t beforeSize, const uint8_t* data, size_t size, bool first,
+                  Bytes* out) {
+    const size_t window = 32768;
+    z_stream s;
+    std::memset(&s, 0, sizeof(s));
+    // Raw deflate with the same level and memory as the whole-stream deflater; the header that
+    // SyncDeflater's zlib writes (0x78 0xDA) goes in front of the first block.
+    if (deflateInit2(&s, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) return false;
+    bool ok = true;
+    if (beforeSize > window) before += beforeSize - window, beforeSize = window;
+    if (beforeSize) ok = deflateSetDictionary(&s, before, static_cast<uInt>(beforeSize)) == Z_OK;
+    out->clear();
+    if (first) out->insert(out->end(), {0x78, 0xDA});
+    size_t head = out->size();
+    out->resize(head + deflateBound(&s, size) + 16);
+    s.next_in = const_cast<Bytef*>(data);
+    s.avail_in = static_cast<uInt>(size);
+    s.next_out = out->data() + head;
+    s.avail_out = static_cast<uInt>(out->size() - head);
+    ok = ok && deflate(&s, Z_SYNC_FLUSH) == Z_OK && s.avail_in == 0 && s.avail_out > 0;
+    out->resize(out->size() - s.avail_out);
+    deflateEnd(&s);
+    return ok;
+}
+
 bool inflateSync(const uint8_t* data, size_t size, size_t limit, Bytes* out) {
     z_stream s;
     std::memset(&s, 0, sizeof(s));

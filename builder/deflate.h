@@ -31,3 +31,8 @@ bool deflateSync(const uint8_t* data, size_t size, Bytes* out);
 // Inflates a package stream (no final block needed) into at most limit bytes. False when the
 // stream is damaged; *out then holds what could be produced.
 bool inflateSync(const uint8_t* data, size_t size, size_t limit, Bytes* out);
+// Compresses one block of a package stream that is cut into blocks: primed with the input just
+// before it (at most the last 32 KiB are used), ended by a sync flush, and after the zlib header
+// when it is the first block. The blocks of a stream, put together in order, are the stream.
+bool deflateBlock(const uint8_t* before, size_t beforeSize, const uint8_t* data, size_t size, bool first,
+                  Bytes* out);

@@ -1,15 +1,14 @@
-// file_area.cpp -- lists the groups' source trees, prepares file data in parallel batches and
-// writes the entries in order.
+// file_area.cpp -- lists the groups' source trees, reads every file's entry fields, has the
+// compression queue compress the files on several threads and writes the entries in order.
 #include "file_area.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 
-#include "deflate.h"
+#include "compression_queue.h"
 #include "source_tree.h"
 #include "version_resource.h"
 
@@ -20,7 +19,9 @@ constexpr size_t readChunk = 1 << 16;
 // One file ready to be written: its entry fields and, when compressed, its stream.
 struct PreparedFile {
     FileEntryData data;
-    bool compressed;
+    bool store;         // by the group's rules: copied as it is
+    bool compressed;    // the stream is written
+    uint64_t size;
     Bytes stream;
     std::string err;
 };
@@ -29,33 +30,15 @@ struct PlannedFile {
     const SourceEntry* entry;
     const FileGroupConfig* group;
     PreparedFile prepared;
-    bool ready;
+    size_t job;  // in the compression queue, when not stored
 };
 
 uint32_t low32(uint64_t v) { return static_cast<uint32_t>(v); }
 uint32_t high32(uint64_t v) { return static_cast<uint32_t>(v >> 32); }
 
-// Reads the file in chunks into the deflater; false with *err on a read failure or a size change.
-bool compressFile(const std::string& path, uint64_t size, Bytes* stream, std::string* err) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return *err = path + ": cannot open (" + std::strerror(errno) + ")", false;
-    SyncDeflater deflater;
-    uint8_t chunk[readChunk];
-    uint64_t total = 0;
-    size_t got;
-    bool ok = true;
-    while (ok && (got = std::fread(chunk, 1, sizeof(chunk), file)) > 0) {
-        total += got;
-        ok = deflater.feed(chunk, got);
-    }
-    ok = ok && !std::ferror(file) && deflater.finish(stream);
-    std::fclose(file);
-    if (!ok) return *err = path + ": cannot read or compress", false;
-    if (total != size) return *err = path + ": changed while the package was built", false;
-    return true;
-}
-
-void prepareFile(const SourceEntry& entry, const FileGroupConfig& group, PreparedFile* out) {
+// Everything of the entry but its data: times, attributes, size, version, and whether the group
+// stores it.
+void prepareEntry(const SourceEntry& entry, const FileGroupConfig& group, PreparedFile* out) {
     SourceFileInfo info;
     if (!readSourceFileInfo(entry.path, &info, &out->err)) return;
     if (info.size > 0xFFFFFFFFu) {
@@ -69,37 +52,24 @@ void prepareFile(const SourceEntry& entry, const FileGroupConfig& group, Prepare
     d.lastAccessTime = {low32(info.lastAccessTime), high32(info.lastAccessTime)};
     d.lastWriteTime = {low32(info.lastWriteTime), high32(info.lastWriteTime)};
     d.size = low32(info.size);
+    out->size = info.size;
     PeVersion version{0, 0};
     if (readPeFileVersion(entry.path, &version)) d.versionMs = version.ms, d.versionLs = version.ls;
-
-    bool store = group.compression == "store" || matchesAny(entry.relative, group.store);
+    out->store = group.compression == "store" || matchesAny(entry.relative, group.store);
     out->compressed = false;
-    if (!store) {
-        if (!compressFile(entry.path, info.size, &out->stream, &out->err)) return;
-        // "auto" keeps the stream only when it is smaller than the file itself.
-        out->compressed = group.compression == "deflate" || out->stream.size() < info.size;
-        if (!out->compressed) Bytes().swap(out->stream);
-    }
-    if (out->compressed && out->stream.size() > 0xFFFFFFFFu) {
-        out->err = entry.path + ": compressed data too large";
-        return;
-    }
-    d.storedSize = out->compressed ? static_cast<uint32_t>(out->stream.size()) : d.size;
+    d.storedSize = d.size;
 }
 
-// Prepares files[first..first+count) on up to `threads` threads.
-void prepareBatch(std::vector<PlannedFile>* files, size_t first, size_t count, unsigned threads) {
-    std::atomic<size_t> next{first};
-    auto work = [&]() {
-        for (size_t i; (i = next++) < first + count;) {
-            prepareFile(*(*files)[i].entry, *(*files)[i].group, &(*files)[i].prepared);
-            (*files)[i].ready = true;
-        }
-    };
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads && t < count; ++t) pool.emplace_back(work);
-    work();
-    for (std::thread& t : pool) t.join();
+// Takes the file's stream from the queue; "auto" keeps it only when it is smaller than the file.
+bool finishCompression(PlannedFile& file, CompressionQueue* queue, std::string* err) {
+    PreparedFile& p = file.prepared;
+    if (!queue->take(file.job, &p.stream, err)) return false;
+    p.compressed = file.group->compression == "deflate" || p.stream.size() < p.size;
+    if (!p.compressed) Bytes().swap(p.stream);
+    if (p.compressed && p.stream.size() > 0xFFFFFFFFu)
+        return *err = file.entry->path + ": compressed data too large", false;
+    p.data.storedSize = p.compressed ? static_cast<uint32_t>(p.stream.size()) : p.data.size;
+    return true;
 }
 
 // Copies a stored file's bytes; the size must still be what the entry says.
@@ -131,9 +101,10 @@ bool writeEntryHead(const SourceEntry& entry, uint8_t flags, OutputFile* out, st
     return out->write(head, err);
 }
 
-bool writeFile(PlannedFile& file, OutputFile* out, std::string* err) {
+bool writeFile(PlannedFile& file, CompressionQueue* queue, OutputFile* out, std::string* err) {
     PreparedFile& p = file.prepared;
     if (!p.err.empty()) return *err = p.err, false;
+    if (!p.store && !finishCompression(file, queue, err)) return false;
     uint8_t flags = fileEntryIsFile | (p.compressed ? fileEntryCompressed : 0);
     if (!writeEntryHead(*file.entry, flags, out, err) ||
         !out->write(reinterpret_cast<const uint8_t*>(&p.data), sizeof(p.data), err))
@@ -169,12 +140,20 @@ bool writeFileArea(const Project& project, uint64_t packageStart, unsigned threa
         plans.push_back({&g, {}});
         if (!listSourceTree(g.source, g.exclude, &plans.back().entries, err)) return false;
     }
+    std::vector<CompressionJob> jobs;
     for (const GroupPlan& plan : plans)
-        for (const SourceEntry& e : plan.entries)
-            if (e.isFile) files.push_back({&e, plan.group, {}, false});
+        for (const SourceEntry& e : plan.entries) {
+            if (!e.isFile) continue;
+            files.push_back({&e, plan.group, {}, 0});
+            PlannedFile& file = files.back();
+            prepareEntry(e, *plan.group, &file.prepared);
+            if (!file.prepared.err.empty() || file.prepared.store) continue;
+            file.job = jobs.size();
+            jobs.push_back({e.path, file.prepared.size});
+        }
 
     if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
-    const size_t batch = threads * 2;  // bounds the compressed data held at once
+    CompressionQueue queue(std::move(jobs), threads);
     *result = FileAreaResult{0, 0, 0};
     size_t nextFile = 0;
     for (const GroupPlan& plan : plans) {
@@ -187,8 +166,7 @@ bool writeFileArea(const Project& project, uint64_t packageStart, unsigned threa
                 continue;
             }
             PlannedFile& file = files[nextFile];
-            if (!file.ready) prepareBatch(&files, nextFile, std::min(batch, files.size() - nextFile), threads);
-            if (!writeFile(file, out, err)) return false;
+            if (!writeFile(file, &queue, out, err)) return false;
             result->requiredSpace += file.prepared.data.size;
             ++result->files;
             ++nextFile;

@@ -38,6 +38,44 @@ if [ "$need_apt" = 1 ]; then
   apt-get install -y -q --no-install-recommends "${packages[@]}"
 fi
 
+# ---- 32-bit programs: wine32's loader and wineserver are 32-bit Linux programs ----
+# A kernel built or booted without 32-bit support refuses them ("Exec format error"). There they
+# run under qemu's user-mode emulation, registered for i386 ELF files through binfmt_misc; Wine's
+# preloader is then needed too, or every Wine start spends ~50 s reserving address space.
+# On a kernel that runs them natively nothing is added. VELKORIN_EMULATE_I386=1 sets up the
+# emulation even there (binfmt_misc entries take precedence over the kernel's own loader), to
+# try the emulated path on a native machine.
+probe=$(mktemp)
+# The smallest i386 ELF program: exit(42) through int 0x80.
+printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' > "$probe"
+chmod +x "$probe"
+runs_32bit() { local code=0; "$probe" 2>/dev/null || code=$?; [ "$code" = 42 ]; }
+binfmt=/proc/sys/fs/binfmt_misc
+emulated() { [ -f "$binfmt/qemu-i386" ] && grep -qx enabled "$binfmt/qemu-i386"; }
+
+if ! runs_32bit || emulated || [ "${VELKORIN_EMULATE_I386:-0}" = 1 ]; then
+  emulation=(qemu-user-static wine32-preloader:i386)
+  missing=()
+  for p in "${emulation[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
+  if [ ${#missing[@]} -gt 0 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  fi
+  [ -f "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+  if ! emulated; then
+    [ -f "$binfmt/qemu-i386" ] && echo -1 > "$binfmt/qemu-i386"   # a disabled or stale entry
+    # F: the interpreter is opened now, so it is found from any mount namespace or chroot.
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+      > "$binfmt/register"
+  fi
+  if ! runs_32bit; then
+    echo "setup: 32-bit programs do not run, not even under qemu-i386-static: Wine cannot work here" >&2
+    rm -f "$probe"
+    exit 1
+  fi
+  echo "setup: this kernel does not run 32-bit programs itself; they run under qemu-i386-static"
+fi
+rm -f "$probe"
+
 if [ ! -f "$zlib_dir/inflate.c" ]; then
   tmp=$(mktemp -d)
   # The security archive may list a newer version whose files it no longer serves: fall back to

@@ -11,7 +11,8 @@ constexpr uint32_t dosPackageOffsetAt = 18;   // u16: file offset of the package
 constexpr uint32_t dosScriptReadSizeAt = 28;  // u32: bytes to read for the compressed script
 constexpr uint32_t dosFileChecksumAt = 36;    // u32: Adler-32 of bytes checksumStart..end
 constexpr uint32_t checksumStart = 40;
-constexpr uint32_t checksumChunk = 512;       // the stub sums the file in reads of this size
+constexpr uint32_t checksumBlock = 0x40000;   // the stub sums the file in reads of this size
+constexpr uint32_t checksumSmallBlock = 512;  // ... or of this one when no larger buffer is to be had
 constexpr uint32_t maxStubSize = 65536;       // packageOffset is 16 bits: the image must be smaller
 
 // ---- Package header (at packageOffset) ---------------------------------------------------------

@@ -23,7 +23,7 @@
 
 constexpr DWORD viewGranularity = 0x10000;  // views begin at multiples of the allocation granularity
 constexpr DWORD viewWindow = 0x400000;      // bytes of the package in view at a time
-constexpr DWORD dataChunk = 0x10000;        // input bytes per step of a file's data
+constexpr DWORD dataChunk = 0x100000;       // input bytes per step of a file's data
 constexpr DWORD outputChunk = 0x40000;      // bytes inflated before they are written
 constexpr DWORD viewFailed = 0xFFFFFFFF;    // "error" of a data write whose input could not be mapped
 constexpr DWORD tableUnreadable = 0x100;    // item kind: the table's bytes could not be mapped

@@ -94,4 +94,8 @@ void freeStateTexts() {
     }
     heapFree(state.script);
     state.script = nullptr;
+    heapFree(state.logLineIndex);
+    state.logLineIndex = nullptr;
+    state.logLineIndexSize = 0;
+    state.logLinesIndexed = 0;
 }

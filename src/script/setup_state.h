@@ -17,6 +17,8 @@ struct PageRecord {
 constexpr int maxArguments = 10;        // the program path included
 constexpr int fontFaceSize = 32;        // 31 characters and the terminator
 
+struct LogLineSlot;  // install_log_lines.cpp
+
 struct SetupState {
     // ---- process and start-up ----
     HINSTANCE instance;
@@ -60,6 +62,9 @@ struct SetupState {
     StringList rebootDeletePaths;       // paths the uninstaller could not delete
     StringList leftoverPaths;           // items the uninstaller left in place
     StringList logLines;                // every install-log line of this run, in order
+    struct LogLineSlot* logLineIndex;   // hash table over logLines for the duplicate test
+    DWORD logLineIndexSize;             // its slots, a power of two (0: none yet)
+    int logLinesIndexed;                // the first lines of logLines that the table holds
     HANDLE logFile;                     // the temporary install log while the worker runs
     char* tempLogPath;                  // its path; the rollback reads it
 

@@ -3,14 +3,10 @@
 #include "script/text_tools.h"
 
 #include "support/heap.h"
-
-static unsigned char upperChar(char c) {
-    UINT_PTR code = static_cast<unsigned char>(c);
-    return static_cast<unsigned char>(reinterpret_cast<UINT_PTR>(CharUpperA(reinterpret_cast<LPSTR>(code))));
-}
+#include "support/text_compare.h"
 
 static bool sameChar(char a, char b, bool caseSensitive) {
-    return a == b || (!caseSensitive && upperChar(a) == upperChar(b));
+    return a == b || (!caseSensitive && upperCaseChar(a) == upperCaseChar(b));
 }
 
 // Characters of text that lie inside the limit.

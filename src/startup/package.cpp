@@ -16,17 +16,25 @@ DosFields readDosFields(const BYTE* header) {
 }
 
 bool computePackageChecksum(ChunkReader read, void* context, DWORD fileSize, DWORD* checksum) {
-    BYTE chunk[checksumChunk];
+    BYTE small[checksumSmallBlock];
+    BYTE* block = static_cast<BYTE*>(heapAlloc(checksumBlock));
+    DWORD blockSize = block ? checksumBlock : checksumSmallBlock;
+    BYTE* buffer = block ? block : small;
     uLong running = adler32(0, nullptr, 0);
     DWORD remaining = fileSize > checksumStart ? fileSize - checksumStart : 0;
+    bool complete = true;
     while (remaining > 0) {
-        DWORD size = remaining <= checksumChunk ? remaining : checksumChunk;
-        if (read(context, chunk, size) != size) return false;
-        running = adler32(running, chunk, size);
+        DWORD size = remaining <= blockSize ? remaining : blockSize;
+        if (read(context, buffer, size) != size) {
+            complete = false;
+            break;
+        }
+        running = adler32(running, buffer, size);
         remaining -= size;
     }
-    *checksum = static_cast<DWORD>(running);
-    return true;
+    heapFree(block);
+    if (complete) *checksum = static_cast<DWORD>(running);
+    return complete;
 }
 
 static voidpf inflaterAlloc(voidpf, uInt items, uInt size) { return heapAlloc(items * size); }

@@ -16,8 +16,9 @@ typedef DWORD (*ChunkReader)(void* context, BYTE* buffer, DWORD count);
 
 // The three builder fields of a 64-byte DOS header.
 DosFields readDosFields(const BYTE* header);
-// Adler-32 of the file bytes from offset 40 to fileSize, read in 512-byte chunks from a reader
-// positioned at offset 40. False when a chunk comes back short.
+// Adler-32 of the file bytes from offset 40 to fileSize, read in blocks of checksumBlock bytes
+// (a heap buffer; 512-byte reads when it cannot be had) from a reader positioned at offset 40.
+// False when a read comes back short.
 bool computePackageChecksum(ChunkReader read, void* context, DWORD fileSize, DWORD* checksum);
 // Inflates one zlib stream (possibly ending in a sync flush with no trailer) into destination.
 // Moves the progress bar by the consumed input as a percentage of progressTotal (0: no moves).

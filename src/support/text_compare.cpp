@@ -6,14 +6,24 @@ int compareTexts(const char* a, const char* b, bool caseSensitive) {
     return result - CSTR_EQUAL;
 }
 
-static unsigned char upperChar(unsigned char c) {
-    return static_cast<unsigned char>(reinterpret_cast<UINT_PTR>(CharUpperA(reinterpret_cast<LPSTR>(static_cast<UINT_PTR>(c)))));
+// CharUpperA's answer per character value, 0 while not asked yet (no character but 0 upper-cases
+// to 0). Each entry is written whole with the same value by whichever thread asks first.
+static unsigned char upperCases[256];
+
+unsigned char upperCaseChar(char c) {
+    unsigned char code = static_cast<unsigned char>(c);
+    unsigned char upper = upperCases[code];
+    if (!upper && code) {
+        UINT_PTR asked = reinterpret_cast<UINT_PTR>(CharUpperA(reinterpret_cast<LPSTR>(static_cast<UINT_PTR>(code))));
+        upperCases[code] = upper = static_cast<unsigned char>(asked);
+    }
+    return upper;
 }
 
 bool sameTextIgnoringCase(const char* a, const char* b) {
     if (!a || !b) return a == b;
     for (;; ++a, ++b) {
-        if (upperChar(static_cast<unsigned char>(*a)) != upperChar(static_cast<unsigned char>(*b))) return false;
+        if (upperCaseChar(*a) != upperCaseChar(*b)) return false;
         if (!*a) return true;
     }
 }

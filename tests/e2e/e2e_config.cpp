@@ -2,6 +2,7 @@
 #include "e2e_config.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #ifndef VELKORIN_PACK
@@ -26,6 +27,21 @@ std::optional<std::filesystem::path> packer() {
     std::filesystem::path path = setting("VELKORIN_PACK", VELKORIN_PACK);
     if (path.empty() || !std::filesystem::exists(path)) return std::nullopt;
     return path;
+}
+
+static int detectTimeScale() {
+    if (const char* value = std::getenv("VELKORIN_TIME_SCALE"); value && *value) {
+        int scale = std::atoi(value);
+        return scale > 0 ? scale : 1;
+    }
+    std::ifstream entry("/proc/sys/fs/binfmt_misc/qemu-i386");
+    std::string state;
+    return entry && std::getline(entry, state) && state == "enabled" ? 4 : 1;
+}
+
+int timeScale() {
+    static const int scale = detectTimeScale();
+    return scale;
 }
 
 }  // namespace e2e::config

@@ -14,5 +14,9 @@ std::filesystem::path wineTemplate();  // VELKORIN_WINE_TEMPLATE: the template p
 std::filesystem::path wineScripts();   // VELKORIN_WINE_SCRIPTS: tests/wine
 std::filesystem::path artifacts();     // VELKORIN_E2E_ARTIFACTS: screenshots and other keepsakes
 std::optional<std::filesystem::path> packer();  // VELKORIN_PACK: velkorin-pack, when it is built
+// How many times longer Windows programs take here than on a machine that runs 32-bit code
+// itself: VELKORIN_TIME_SCALE when set, else 4 where i386 programs run under qemu's user-mode
+// emulation (binfmt_misc entry "qemu-i386" enabled), else 1. Every time limit is multiplied by it.
+int timeScale();
 
 }  // namespace e2e::config

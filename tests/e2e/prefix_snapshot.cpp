@@ -8,6 +8,20 @@
 
 namespace e2e {
 namespace {
+// Keys Wine itself rewrites while a prefix runs: its own configuration, and the display adapter
+// key that each new desktop process (re)creates, which appears between two snapshots whenever
+// Wine's explorer starts. Nothing the installer does lives below them.
+const char* const wineOwnedKeys[] = {
+    "[HKEY_CURRENT_USER\\Software\\Wine",
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video",
+};
+
+bool isWineOwned(const std::string& key) {
+    for (const char* prefix : wineOwnedKeys)
+        if (key.rfind(prefix, 0) == 0) return true;
+    return false;
+}
+
 std::string contentOf(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -41,7 +55,7 @@ std::set<std::string> registrySnapshot(WineSession& wine, const std::string& roo
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
         if (line[0] == '[') key = line;
-        if (key.rfind("[HKEY_CURRENT_USER\\Software\\Wine", 0) == 0) continue;
+        if (isWineOwned(key)) continue;
         lines.insert(line[0] == '[' ? line : key + " " + line);
     }
     return lines;

@@ -14,7 +14,8 @@ namespace e2e {
 // target's path, so only its presence counts.
 std::set<std::string> driveSnapshot(const std::filesystem::path& drive);
 // The registry below a root ("HKLM", "HKCU", "HKCR") as `reg export` writes it, one line per key
-// or value; Wine's own configuration keys, which Wine changes as it likes, are left out.
+// or value; the keys Wine itself changes as it likes (its configuration, the display adapter)
+// are left out.
 std::set<std::string> registrySnapshot(WineSession& wine, const std::string& root);
 // The lines of a that b lacks.
 std::set<std::string> linesOnlyIn(const std::set<std::string>& a, const std::set<std::string>& b);

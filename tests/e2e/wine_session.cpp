@@ -21,6 +21,11 @@ namespace fs = std::filesystem;
 
 static const auto driverMargin = 10s;  // the driver ends a program itself; this is the host's margin
 
+// A time limit as this machine needs it: limits are written for a machine that runs 32-bit code
+// itself and grow under emulation (see config::timeScale).
+static std::chrono::milliseconds scaled(std::chrono::milliseconds limit) { return limit * config::timeScale(); }
+static std::string scaledCount(std::chrono::milliseconds limit) { return std::to_string(scaled(limit).count()); }
+
 WineSession& WineSession::current() {
     static WineSession session;
     return session;
@@ -40,9 +45,9 @@ void WineSession::open(Display display) {
     fs::create_directories(scratch_);
 
     fs::path wineTemplate = fs::absolute(config::wineTemplate());
-    require(runProcess({(config::wineScripts() / "prepare-template.sh").string(), wineTemplate.string()}, 300s,
+    require(runProcess({(config::wineScripts() / "prepare-template.sh").string(), wineTemplate.string()}, scaled(300s),
                        scratch_), "prepare-template.sh");
-    require(runProcess({"cp", "-a", (wineTemplate / ".").string(), prefix_.string()}, 120s, scratch_),
+    require(runProcess({"cp", "-a", (wineTemplate / ".").string(), prefix_.string()}, scaled(120s), scratch_),
             "copying the template prefix");
     setenv("WINEPREFIX", prefix_.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
@@ -50,15 +55,15 @@ void WineSession::open(Display display) {
     if (display == Display::xvfb) startDisplay();
     else unsetenv("DISPLAY");
     // The server stays while the tests run; should this process die, it ends a minute later.
-    require(runProcess({"wineserver", "-p60"}, 30s, scratch_), "wineserver -p");
+    require(runProcess({"wineserver", "-p60"}, scaled(30s), scratch_), "wineserver -p");
     setRegistryText("HKCU\\Software\\Wine\\Drivers", "Graphics", display == Display::xvfb ? "x11" : "null");
     openSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
 }
 
 void WineSession::close() {
     if (root_.empty()) return;
-    runProcess({"wineserver", "-k"}, 30s, scratch_);
-    runProcess({"wineserver", "-w"}, 30s, scratch_);
+    runProcess({"wineserver", "-k"}, scaled(30s), scratch_);
+    runProcess({"wineserver", "-w"}, scaled(30s), scratch_);
     stopDisplay();
     std::error_code ignored;
     fs::remove_all(root_, ignored);
@@ -128,7 +133,7 @@ fs::path WineSession::artifactFolder() const {
 ProcessResult WineSession::wine(const std::vector<std::string>& args, std::chrono::milliseconds timeout) {
     std::vector<std::string> argv = {"wine"};
     argv.insert(argv.end(), args.begin(), args.end());
-    return runProcess(argv, timeout, scratch_);
+    return runProcess(argv, scaled(timeout), scratch_);
 }
 
 ProcessResult WineSession::driver(const std::vector<std::string>& commands, std::chrono::milliseconds timeout) {
@@ -138,7 +143,7 @@ ProcessResult WineSession::driver(const std::vector<std::string>& commands, std:
 }
 
 std::optional<DialogDump> WineSession::waitDialog(const std::string& caption, std::chrono::milliseconds timeout) {
-    ProcessResult result = driver({"wait-dialog", caption, std::to_string(timeout.count()), "dump"}, timeout + driverMargin);
+    ProcessResult result = driver({"wait-dialog", caption, scaledCount(timeout), "dump"}, timeout + driverMargin);
     if (result.exitCode != 0) return std::nullopt;
     return parseDialogDump(result.output);
 }
@@ -147,7 +152,7 @@ WindowsRun WineSession::runThroughDriver(const std::string& program, const std::
                                          const char* waitCommand, std::chrono::milliseconds timeout) {
     std::vector<std::string> argv = {program};
     argv.insert(argv.end(), args.begin(), args.end());
-    ProcessResult result = driver({"launch", windowsCommandLine(argv), waitCommand, std::to_string(timeout.count())},
+    ProcessResult result = driver({"launch", windowsCommandLine(argv), waitCommand, scaledCount(timeout)},
                                   timeout + driverMargin);
     return parseRun(result);
 }
@@ -168,12 +173,12 @@ BackgroundRun WineSession::start(const std::string& program, const std::vector<s
     argv.insert(argv.end(), args.begin(), args.end());
     ChildProcess child;
     child.start({"wine", config::driver().string(), "launch", windowsCommandLine(argv), "wait-exit",
-                 std::to_string(timeout.count())},
+                 scaledCount(timeout)},
                 scratch_);
     return BackgroundRun(std::move(child));
 }
 
-WindowsRun BackgroundRun::wait(std::chrono::milliseconds timeout) { return parseRun(child_.wait(timeout + driverMargin)); }
+WindowsRun BackgroundRun::wait(std::chrono::milliseconds timeout) { return parseRun(child_.wait(scaled(timeout + driverMargin))); }
 
 void WineSession::copyIn(const fs::path& hostFile, const std::string& windowsPath) {
     fs::path target = hostPath(windowsPath);

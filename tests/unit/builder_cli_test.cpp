@@ -78,6 +78,23 @@ TEST_F(PackCommand, BuildsAndInspectsASetupFile) {
         EXPECT_NE(inspected.output.find(expected), std::string::npos) << expected << "\n" << inspected.output;
 }
 
+TEST_F(PackCommand, OneAndTwoCompressionThreadsWriteTheSameFile) {
+    Bytes large(2 * 1024 * 1024 + 4321);
+    uint32_t seed = 5;
+    for (uint8_t& b : large) b = static_cast<uint8_t>("abcdefgh"[(seed = seed * 1103515245u + 12345u) >> 29]);
+    writeFile(root + "/files/large.txt", large);
+    CommandResult one = run(build("-j1"));
+    ASSERT_EQ(one.code, 0) << one.output;
+    Bytes first = readFile(root + "/setup.exe");
+    CommandResult two = run(build("-j 2"));
+    ASSERT_EQ(two.code, 0) << two.output;
+    EXPECT_EQ(readFile(root + "/setup.exe"), first);
+    CommandResult inspected = run("inspect " + root + "/setup.exe");
+    EXPECT_NE(inspected.output.find("file depth 0 \"large.txt\": flags 0x03 (compressed), size 2101473, "),
+              std::string::npos) << inspected.output;
+    EXPECT_NE(inspected.output.find("\nchecksum: ok\n"), std::string::npos) << inspected.output;
+}
+
 TEST_F(PackCommand, InspectReportsADamagedFileAndFailsOnMismatch) {
     ASSERT_EQ(run(build()).code, 0);
     Bytes file = readFile(root + "/setup.exe");

@@ -350,6 +350,42 @@ TEST_F(PackageRoundTrip, SameInputsGiveIdenticalFilesWhateverTheThreadCount) {
     EXPECT_EQ(one, readFile(root + "/two.exe"));
 }
 
+// Text of words drawn from a small vocabulary: compresses well, and quickly.
+Bytes makeWords(size_t size, uint32_t seed) {
+    static const char* const words[] = {"alpha ", "beta ", "gamma ", "delta\r\n", "epsilon ", "zeta ", "eta ", "theta "};
+    Bytes bytes;
+    while (bytes.size() < size) {
+        const char* word = words[(seed = seed * 1103515245u + 12345u) >> 29];
+        bytes.insert(bytes.end(), word, word + std::strlen(word));
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+TEST_F(PackageRoundTrip, FilesCutIntoBlocksAreIdenticalForAnyThreadCountAndInflateWhole) {
+    std::map<std::string, Bytes> sources = {{"three.bin", makeWords(2 * 1024 * 1024 + 1, 11)},
+                                            {"two.bin", makeWords(1024 * 1024, 12)},
+                                            {"small.txt", makeBytes(70000, 13, 4)},
+                                            {"empty.txt", {}}};
+    for (const auto& [path, bytes] : sources) source(path, bytes);
+    std::string err;
+    std::vector<Bytes> builds;
+    for (unsigned threads : {1u, 2u, 3u}) {
+        std::string output = root + "/j" + std::to_string(threads) + ".exe";
+        ASSERT_TRUE(build(basicProject, output, &err, threads)) << err;
+        builds.push_back(readFile(output));
+    }
+    EXPECT_EQ(builds[0], builds[1]) << "-j1 and -j2";
+    EXPECT_EQ(builds[0], builds[2]) << "-j1 and -j3";
+    for (const ReadEntry& e : readFileArea(builds[1])) {
+        if (!e.isFile) continue;
+        EXPECT_EQ(e.content, sources[e.path]) << e.path;
+        if (e.path != "empty.txt") {
+            EXPECT_EQ(e.flags, fileEntryIsFile | fileEntryCompressed) << e.path;
+        }
+    }
+}
+
 TEST_F(PackageRoundTrip, ModesAndGroupFieldsReachTheGroupHeader) {
     source("a.txt", makeBytes(100, 1, 4));
     std::string project = std::string(basicProject) +

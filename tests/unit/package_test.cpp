@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -81,6 +83,52 @@ TEST(PackageChecksum, SmallAndShortFiles) {
     DWORD sum = 0;
     EXPECT_FALSE(computePackageChecksum(readMemory, &shrinking, static_cast<DWORD>(small.size()), &sum))
         << "a chunk read short is reported";
+}
+
+// Counts the reads and their sizes on top of the memory reader.
+struct CountingReader {
+    MemoryReader memory;
+    int reads = 0;
+    DWORD largest = 0;
+};
+
+DWORD readCounting(void* context, BYTE* buffer, DWORD count) {
+    CountingReader* reader = static_cast<CountingReader*>(context);
+    ++reader->reads;
+    if (count > reader->largest) reader->largest = count;
+    return readMemory(&reader->memory, buffer, count);
+}
+
+// The sum as the stub has always taken it: 512 bytes at a time.
+DWORD checksumIn512BytePieces(const Bytes& file) {
+    uLong sum = adler32(0, nullptr, 0);
+    for (size_t at = checksumStart; at < file.size(); at += 512)
+        sum = adler32(sum, file.data() + at, static_cast<uInt>(std::min<size_t>(512, file.size() - at)));
+    return static_cast<DWORD>(sum);
+}
+
+TEST(PackageChecksum, LargeFileIsReadInLargeBoundedBlocksWithTheSameSum) {
+    ASSERT_TRUE(heapCreate());
+    Bytes file(3 * checksumBlock + 12345);
+    uint32_t seed = 99;
+    for (BYTE& byte : file) byte = static_cast<BYTE>((seed = seed * 1103515245u + 12345u) >> 16);
+    CountingReader reader{{&file, checksumStart, file.size()}};
+    DWORD sum = 0;
+    EXPECT_TRUE(computePackageChecksum(readCounting, &reader, static_cast<DWORD>(file.size()), &sum));
+    heapDestroy();
+    EXPECT_EQ(sum, checksumIn512BytePieces(file));
+    EXPECT_EQ(reader.largest, checksumBlock) << "reads stay within the block";
+    EXPECT_EQ(reader.reads, 4) << "three whole blocks and the rest";
+}
+
+TEST(PackageChecksum, WithoutAHeapBlockTheSumIsTakenIn512ByteReads) {
+    Bytes file = sampleFile(40 + 5 * 512 + 7);  // no private heap here: the small buffer is used
+    CountingReader reader{{&file, checksumStart, file.size()}};
+    DWORD sum = 0;
+    EXPECT_TRUE(computePackageChecksum(readCounting, &reader, static_cast<DWORD>(file.size()), &sum));
+    EXPECT_EQ(sum, checksumIn512BytePieces(file));
+    EXPECT_EQ(reader.largest, 512u);
+    EXPECT_EQ(reader.reads, 6);
 }
 
 TEST(PackageFields, ReadLittleEndian) {
