@@ -65,8 +65,10 @@ set(VELKORIN_SHELL_SOURCES
   uninstall/removal_worker.cpp
   uninstall/uninstaller.cpp
 )
-# Only in velkorin.exe: the entry point and the few C-runtime helpers the compiler expects.
+# Only in velkorin.exe: the start routine, the entry point and the few C-runtime helpers the
+# compiler expects.
 set(VELKORIN_ENTRY_SOURCES
+  startup/start_routine.cpp
   startup/entry.cpp
   support/runtime.cpp
   resources/velkorin.rc

@@ -23,6 +23,9 @@
 //                           top-level window it shows; then prints exit<TAB>CODE
 //                           (wait-exit and watch terminate the process when it outlives MS)
 //   sleep MS                waits
+//   image-pages BASE        prints page<TAB>0xADDRESS<TAB>0xSIZE<TAB>0xPROTECTION for every
+//                           committed region of the current dialog's process whose allocation
+//                           starts at BASE (an image's base), walked with VirtualQueryEx
 //
 // Texts are printed with \\ \t \r \n escaped. Exit codes: 0 all commands done; 1 bad usage;
 // 2 a window or control was not found in time; 3 the launched process did not end in time.
@@ -234,6 +237,25 @@ static int sleepCommand(char** args) {
     return driverDone;
 }
 
+static int imagePagesCommand(char** args) {
+    if (!needDialog()) return driverNotFound;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(driver.dialog, &processId);
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, processId);
+    if (!process) return fail(driverNotFound, "cannot open the dialog's process", nullptr);
+    BYTE* base = reinterpret_cast<BYTE*>(static_cast<ULONG_PTR>(strtoul(args[0], nullptr, 0)));
+    MEMORY_BASIC_INFORMATION region;
+    for (BYTE* at = base; VirtualQueryEx(process, at, &region, sizeof region) == sizeof region;
+         at = static_cast<BYTE*>(region.BaseAddress) + region.RegionSize) {
+        if (region.AllocationBase != base) break;
+        if (region.State == MEM_COMMIT)
+            printf("page\t0x%lX\t0x%lX\t0x%lX\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(region.BaseAddress)),
+                   static_cast<unsigned long>(region.RegionSize), static_cast<unsigned long>(region.Protect));
+    }
+    CloseHandle(process);
+    return driverDone;
+}
+
 struct Command {
     const char* name;
     int argumentCount;
@@ -248,6 +270,7 @@ static const Command commands[] = {
     {"select", 2, selectCommand},          {"wait-gone", 1, waitGoneCommand},
     {"launch", 1, launchCommand},          {"wait-exit", 1, waitExitCommand},
     {"watch", 1, watchCommand},            {"sleep", 1, sleepCommand},
+    {"image-pages", 1, imagePagesCommand},
 };
 
 static const Command* findCommand(const char* name) {

@@ -22,7 +22,7 @@ const std::map<std::string, std::set<std::string>> allowed = {
       "CreateFileA", "CreateFileMappingA", "CreateProcessA", "CreateThread", "DeleteFileA", "ExitProcess",
       "ExpandEnvironmentStringsA", "FindClose", "FindFirstFileA", "FindNextFileA", "FlushFileBuffers",
       "FormatMessageA", "FreeLibrary", "GetCommandLineA", "GetCurrentProcess", "GetCurrentProcessId",
-      "GetCurrentThread", "GetCurrentThreadId", "GetDiskFreeSpaceA", "GetExitCodeProcess", "GetExitCodeThread",
+      "GetCurrentThread", "GetCurrentThreadId", "GetDiskFreeSpaceA", "GetExitCodeProcess", "GetExitCodeThread", "FlushInstructionCache", "GetProcessHeap", "VirtualProtect",
       "GetFileAttributesA", "GetFileSize", "GetFileTime", "GetFullPathNameA", "GetLastError", "GetLocaleInfoA",
       "GetModuleFileNameA", "GetModuleHandleA", "GetPrivateProfileStringA", "GetProcAddress", "GetShortPathNameA",
       "GetSystemDirectoryA", "GetTempFileNameA", "GetTempPathA", "GetTickCount", "GetUserDefaultLangID",

@@ -1,0 +1,78 @@
+// start_routine.cpp -- the image's first code: inflates the program's code and read-only data
+// from the stored part into their reserved pages, checks them against the checksum stored at
+// build time, makes the code pages executable and read-only, the data pages read-only, and
+// enters the program.
+//
+// Nothing of the stored part exists yet while this runs: the linker script keeps this file, the
+// memory helpers and zlib's inflater in the start section, and the code uses only functions that
+// Windows 95's kernel32 and user32 already have. It never jumps into bytes it has not checked.
+#include "startup/start_routine.h"
+
+#include <zlib.h>
+
+#include "format/stored_image.h"
+
+// Defined by the linker script (cmake/stub-layout.ld).
+extern "C" {
+extern BYTE storedCodeStart[], storedCodeEnd[], storedReadOnlyStart[], storedReadOnlyEnd[];
+extern const BYTE storedPart[];
+void WINAPI entryPoint();
+}
+
+static const DWORD exitDamaged = 2;  // the program's failure code
+
+static voidpf startAlloc(voidpf, uInt items, uInt size) { return HeapAlloc(GetProcessHeap(), 0, items * size); }
+static void startFree(voidpf, voidpf block) { HeapFree(GetProcessHeap(), 0, block); }
+
+// The first address behind the loaded image (the stored stream must end before it).
+static const BYTE* imageEnd() {
+    const BYTE* base = reinterpret_cast<const BYTE*>(GetModuleHandleA(nullptr));
+    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    return base + nt->OptionalHeader.SizeOfImage;
+}
+
+// Inflates the stored stream into .text .. .rdata; true when it filled them exactly and the
+// inflated bytes match the stored checksum.
+static bool inflateStoredPart() {
+    const StoredPartHeader* header = reinterpret_cast<const StoredPartHeader*>(storedPart);
+    const BYTE* packed = storedPart + sizeof(StoredPartHeader);
+    DWORD size = static_cast<DWORD>(storedReadOnlyEnd - storedCodeStart);
+    if (header->inflatedSize != size || header->packedSize > static_cast<DWORD>(imageEnd() - packed)) return false;
+
+    z_stream stream;
+    BYTE* clear = reinterpret_cast<BYTE*>(&stream);
+    for (DWORD i = 0; i < sizeof(stream); ++i) clear[i] = 0;
+    stream.zalloc = startAlloc;
+    stream.zfree = startFree;
+    if (inflateInit2(&stream, storedWindowBits) != Z_OK) return false;
+    stream.next_in = const_cast<BYTE*>(packed);
+    stream.avail_in = header->packedSize;
+    stream.next_out = storedCodeStart;
+    stream.avail_out = size;
+    int result = inflate(&stream, Z_FINISH);
+    bool complete = result == Z_STREAM_END && stream.avail_out == 0 && stream.avail_in == 0;
+    inflateEnd(&stream);
+    return complete && adler32(adler32(0, nullptr, 0), storedCodeStart, size) == header->checksum;
+}
+
+// Code pages become executable and read-only, the read-only data read-only. (Windows 95 wants a
+// place for the old protection.)
+static bool protectStoredPart() {
+    DWORD previous;
+    DWORD codeSize = static_cast<DWORD>(storedCodeEnd - storedCodeStart);
+    if (!VirtualProtect(storedCodeStart, codeSize, PAGE_EXECUTE_READ, &previous)) return false;
+    if (!VirtualProtect(storedReadOnlyStart, static_cast<DWORD>(storedReadOnlyEnd - storedReadOnlyStart),
+                        PAGE_READONLY, &previous))
+        return false;
+    FlushInstructionCache(GetCurrentProcess(), storedCodeStart, codeSize);
+    return true;
+}
+
+extern "C" void WINAPI startRoutine() {
+    if (!inflateStoredPart() || !protectStoredPart()) {
+        MessageBoxA(nullptr, "The installer file is damaged!", "Velkorin", MB_OK | MB_ICONERROR);
+        ExitProcess(exitDamaged);
+    }
+    entryPoint();
+}

@@ -1,0 +1,216 @@
+// stored_part_test.cpp -- the shipped image inflates itself, under Wine: a changed byte of the
+// stored part is reported by the start routine before any of the program runs; the uninstaller
+// copy starts; and no page of the running image is both writable and executable.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <iostream>
+#include <optional>
+#include <sstream>
+
+#include "e2e_config.h"
+#include "format/package_format.h"
+#include "format/stored_image.h"
+#include "setup_files.h"
+#include "wine_session.h"
+
+namespace e2e {
+namespace {
+
+const unsigned long exitFailed = 2;
+const int okButtonId = 1;
+const char startupCaption[] = "Velkorin";
+const char damagedText[] = "The installer file is damaged!";
+
+uint32_t le32(const Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+uint32_t le16(const Bytes& b, size_t at) { return b[at] | b[at + 1] << 8; }
+
+struct Section {
+    uint32_t rva = 0, size = 0, rawOffset = 0, rawSize = 0;
+};
+
+std::optional<Section> sectionOf(const Bytes& file, const std::string& name) {
+    size_t pe = le32(file, 0x3C);
+    size_t table = pe + 24 + le16(file, pe + 20);
+    for (size_t i = 0; i < le16(file, pe + 6); ++i) {
+        size_t s = table + 40 * i;
+        std::string found(reinterpret_cast<const char*>(&file[s]), 8);
+        if (found.substr(0, found.find('\0')) == name)
+            return Section{le32(file, s + 12), le32(file, s + 8), le32(file, s + 20), le32(file, s + 16)};
+    }
+    return std::nullopt;
+}
+
+uint32_t imageBaseOf(const Bytes& file) { return le32(file, le32(file, 0x3C) + 24 + 28); }
+
+// The file range of the stored deflate stream: behind its header, which sits in the start
+// section where the header's packed size reaches exactly to the end of the section's contents
+// and its inflated size spans .text to the end of .rdata.
+std::optional<std::pair<size_t, size_t>> storedStream(const Bytes& file) {
+    auto start = sectionOf(file, START_SECTION), code = sectionOf(file, STORED_CODE_SECTION),
+         readOnly = sectionOf(file, STORED_READ_ONLY_SECTION);
+    if (!start || !code || !readOnly) return std::nullopt;
+    uint32_t inflated = readOnly->rva + readOnly->size - code->rva;
+    for (uint32_t at = 0; at + sizeof(StoredPartHeader) <= start->size; at += 4) {
+        size_t header = start->rawOffset + at;
+        if (le32(file, header) == start->size - at - sizeof(StoredPartHeader) && le32(file, header + 4) == inflated)
+            return std::make_pair(header + sizeof(StoredPartHeader), start->rawOffset + size_t{start->size});
+    }
+    return std::nullopt;
+}
+
+// The file with its package checksum (bytes 40 to the end) recomputed, so that only the start
+// routine's own check can notice a change.
+Bytes withFileChecksum(Bytes file) {
+    uLong sum = adler32(adler32(0, nullptr, 0), file.data() + checksumStart, static_cast<uInt>(file.size() - checksumStart));
+    for (int i = 0; i < 4; ++i) file[dosFileChecksumAt + i] = static_cast<unsigned char>(sum >> (8 * i));
+    return file;
+}
+
+class StoredPartTest : public ::testing::Test {
+protected:
+    WineSession& wine = WineSession::current();
+
+    // The demo's setup file, built once per process; empty (after a failure) when that failed.
+    const Bytes& setupFile() {
+        static Bytes file;
+        static bool tried = false;
+        if (!tried) {
+            tried = true;
+            std::string error;
+            std::filesystem::path out = wine.scratch() / "demo-setup.exe";
+            if (buildSetupFile(config::root() / "examples/demo/demo.toml", out, wine.scratch(), &error))
+                file = readBytes(out);
+            else
+                ADD_FAILURE() << error;
+        }
+        return file;
+    }
+
+    // Starts the file, waits for the damaged message, runs the extra driver commands while it is
+    // shown (their output is returned), presses OK and expects the failure code.
+    std::string expectDamagedMessage(const Bytes& file, const std::string& name,
+                                     const std::vector<std::string>& whileShown = {}) {
+        std::string path = "C:\\stored\\" + name + ".exe", output;
+        wine.writeFile(path, file);
+        BackgroundRun setup = wine.start(path, {}, 90s);
+        std::optional<DialogDump> box = wine.waitDialog(startupCaption, 60s);
+        if (box) {
+            EXPECT_EQ(box->text(messageTextId).value_or("(no text)"), damagedText) << name;
+            if (!whileShown.empty()) {
+                std::vector<std::string> commands = {"use", box->handle};
+                commands.insert(commands.end(), whileShown.begin(), whileShown.end());
+                ProcessResult shown = wine.driver(commands);
+                EXPECT_EQ(shown.exitCode, 0) << name << ": " << describe(shown);
+                output = shown.output;
+            }
+            ProcessResult closed = wine.driver({"use", box->handle, "click", std::to_string(okButtonId), "wait-gone", "5000"});
+            EXPECT_EQ(closed.exitCode, 0) << name << ": OK did not close the box: " << describe(closed);
+        } else {
+            ADD_FAILURE() << name << ": no message box with the caption \"" << startupCaption << "\" appeared";
+        }
+        WindowsRun run = setup.wait(60s);
+        EXPECT_TRUE(run.ended) << name << ": the program did not end: " << describe(run.driver);
+        EXPECT_EQ(run.exitCode, exitFailed) << name;
+        return output;
+    }
+};
+
+TEST_F(StoredPartTest, ChangedByteOfTheStoredPartIsReportedByTheStartRoutine) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    auto stream = storedStream(file);
+    ASSERT_TRUE(stream) << "no stored part in the setup file";
+    ASSERT_LT(stream->second, packageOffsetOf(file));
+    ASSERT_GT(stream->second - stream->first, 8192u) << "the stored part is implausibly small";
+    EXPECT_EQ(withFileChecksum(file), file) << "the recomputed package checksum differs from the builder's";
+    // The first block header, the middle of the stream and its next-to-last byte (the last one
+    // may end in padding bits that the inflater never reads).
+    size_t middle = (stream->first + stream->second) / 2;
+    for (size_t offset : {stream->first, middle, stream->second - 2})
+        expectDamagedMessage(withFileChecksum(withChangedByte(file, offset)), "stored-" + std::to_string(offset));
+}
+
+TEST_F(StoredPartTest, UninstallerCopyStartsAndReportsAChangedStoredByte) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    // The copy the install worker writes: the image alone, its package offset set to 0.
+    Bytes copy(file.begin(), file.begin() + packageOffsetOf(file));
+    copy[dosPackageOffsetAt] = copy[dosPackageOffsetAt + 1] = 0;
+    // Apart from the builder's script size and checksum words it is the shipped image itself.
+    Bytes compared = copy, stub = readBytes(config::stub());
+    ASSERT_EQ(compared.size(), stub.size()) << "the package does not start behind the shipped image";
+    for (uint32_t at : {dosScriptReadSizeAt, dosFileChecksumAt})
+        std::copy(stub.begin() + at, stub.begin() + at + 4, compared.begin() + at);
+    EXPECT_EQ(compared, stub) << "the uninstaller copy is not the shipped image";
+    wine.writeFile("C:\\stored\\remove.exe", copy);
+    WindowsRun intact = wine.runWatched("C:\\stored\\remove.exe", {}, 60s);
+    ASSERT_TRUE(intact.ended) << describe(intact.driver);
+    EXPECT_EQ(intact.exitCode, exitFailed) << "without an install log nothing can be removed";
+    EXPECT_TRUE(intact.windows.empty()) << "the intact copy showed a window";
+
+    auto stream = storedStream(copy);
+    ASSERT_TRUE(stream);
+    expectDamagedMessage(withChangedByte(copy, (stream->first + stream->second) / 2), "remove-changed");
+}
+
+// Protections as VirtualQueryEx reports them.
+const unsigned long pageReadOnly = 0x02, pageExecuteRead = 0x20, pageExecuteReadWrite = 0x40,
+                    pageExecuteWriteCopy = 0x80;
+
+struct Page {
+    unsigned long address, size, protection;
+};
+
+std::vector<Page> parsePages(const std::string& output) {
+    std::vector<Page> pages;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        Page page{};
+        if (std::sscanf(line.c_str(), "page\t%lx\t%lx\t%lx", &page.address, &page.size, &page.protection) == 3)
+            pages.push_back(page);
+    }
+    return pages;
+}
+
+// The protection of the page at this address, or 0 when no committed region covers it.
+unsigned long protectionAt(const std::vector<Page>& pages, unsigned long address) {
+    for (const Page& page : pages)
+        if (address >= page.address && address - page.address < page.size) return page.protection;
+    return 0;
+}
+
+TEST_F(StoredPartTest, NoPageOfTheRunningImageIsWritableAndExecutable) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    // A changed resource byte: the program itself (inflated and running) finds the package
+    // checksum wrong and waits at its message box while the driver walks the image's pages.
+    auto resources = sectionOf(file, RESOURCE_SECTION);
+    ASSERT_TRUE(resources);
+    uint32_t base = imageBaseOf(file);
+    std::string output = expectDamagedMessage(withChangedByte(file, resources->rawOffset + resources->size / 2),
+                                              "pages", {"image-pages", std::to_string(base)});
+    std::vector<Page> pages = parsePages(output);
+    ASSERT_FALSE(pages.empty()) << "no pages of the image were reported:\n" << output;
+    for (const Page& page : pages)
+        EXPECT_TRUE(page.protection != pageExecuteReadWrite && page.protection != pageExecuteWriteCopy)
+            << std::hex << "page 0x" << page.address << " (+0x" << page.size << ") has protection 0x" << page.protection;
+    auto code = sectionOf(file, STORED_CODE_SECTION), readOnly = sectionOf(file, STORED_READ_ONLY_SECTION),
+         start = sectionOf(file, START_SECTION);
+    ASSERT_TRUE(code && readOnly && start);
+    for (uint32_t at = 0; at < code->size; at += 4096)
+        EXPECT_EQ(protectionAt(pages, base + code->rva + at), pageExecuteRead) << "code page +" << at;
+    for (uint32_t at = 0; at < readOnly->size; at += 4096)
+        EXPECT_EQ(protectionAt(pages, base + readOnly->rva + at), pageReadOnly) << "read-only page +" << at;
+    EXPECT_EQ(protectionAt(pages, base + start->rva), pageExecuteRead) << "start section";
+    std::cout << "[ pages    ]\n" << output;
+}
+
+}  // namespace
+}  // namespace e2e
