@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "install/ini_entries.h"
+#include "install/install_worker.h"
+#include "system/registry.h"
 #include "script/setup_state.h"
+#include "support/heap.h"
 #include "support/string_list.h"
 
 namespace {
@@ -88,6 +91,71 @@ TEST_F(InstallSteps, ABareIniNameMissingFromTheWindowsFolderIsLogged) {
     ASSERT_TRUE(writeIniEntries(nullptr));
     EXPECT_EQ(recorded(), std::vector<std::string>{"b," + systemIni});
     EXPECT_TRUE(exists(systemIni));
+}
+
+TEST_F(InstallSteps, TheUninstallerImageOfAPackageBeyondTwoGigabytesIsWrittenWhole) {
+    // A view of the whole file does not fit a 32-bit address space; the image alone does.
+    std::string setup = folder + "\\big-setup.exe";
+    std::string image(4096, 0);
+    for (size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 1);
+    image[0] = 'M';
+    image[1] = 'Z';
+    image[18] = 0x00;
+    image[19] = 0x10;  // packageOffset 4096
+    cleanUp.push_back(setup);
+    ASSERT_NO_FATAL_FAILURE(writeFile(setup, image + "package bytes"));
+    HANDLE self = CreateFileA(setup.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(self, INVALID_HANDLE_VALUE);
+    LONG high = 0;
+    SetFilePointer(self, static_cast<LONG>(0xA0000000u), &high, FILE_BEGIN);  // 2.5 GiB, sparse
+    ASSERT_TRUE(SetEndOfFile(self));
+    state.selfFile = self;
+    state.packageOffset = 4096;
+    std::string copy = folder + "\\uninstall.exe";
+    cleanUp.push_back(copy);
+    bool written = writeUninstallerImage(copy.c_str());
+    CloseHandle(self);
+    state.selfFile = INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(written);
+    std::string expected = image;
+    expected[18] = expected[19] = 0;
+    EXPECT_EQ(readFile(copy), expected) << "the image with no package offset";
+}
+
+const char uninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// A REG_SZ value of HKEY_LOCAL_MACHINE, or "<none>".
+std::string machineText(const std::string& key, const char* name) {
+    DWORD type = 0;
+    BYTE* data = readRegistryValue(HKEY_LOCAL_MACHINE, key.c_str(), name, &type);
+    std::string text = data && type == REG_SZ ? reinterpret_cast<char*>(data) : "<none>";
+    heapFree(data);
+    return text;
+}
+
+TEST_F(InstallSteps, TheUninstallEntryHoldsTheQuotedUninstallerPath) {
+    state.productName = duplicateText("VelkorinSteps");
+    state.productTitle = duplicateText("Velkorin Steps");
+    std::string key = std::string(uninstallKey) + "\\VelkorinSteps";
+    registerUninstaller("C:\\Program Files\\Velkorin Steps\\uninstall.exe");
+    EXPECT_EQ(machineText(key, "DisplayName"), "Velkorin Steps");
+    EXPECT_EQ(machineText(key, "UninstallString"), "\"C:\\Program Files\\Velkorin Steps\\uninstall.exe\"");
+    EXPECT_EQ(recorded(), std::vector<std::string>{"e,2," + key + ",1"});
+    deleteRegistryKey(HKEY_LOCAL_MACHINE, key.c_str(), true);
+}
+
+TEST_F(InstallSteps, AnEmptyProductNameRegistersAndLogsNothing) {
+    // The entry would be the Uninstall key itself, and its removal every product's entry.
+    std::string other = std::string(uninstallKey) + "\\VelkorinOther";
+    ASSERT_EQ(writeRegistryValue(HKEY_LOCAL_MACHINE, other.c_str(), "DisplayName", REG_SZ, "Other", 6), 0u);
+    state.productName = duplicateText("");
+    state.productTitle = duplicateText("Nameless");
+    registerUninstaller("C:\\App\\uninstall.exe");
+    EXPECT_EQ(recorded(), std::vector<std::string>{});
+    EXPECT_EQ(machineText(uninstallKey, "DisplayName"), "<none>");
+    EXPECT_EQ(machineText(other, "DisplayName"), "Other");
+    deleteRegistryKey(HKEY_LOCAL_MACHINE, other.c_str(), true);
 }
 
 }  // namespace

@@ -256,6 +256,17 @@ TEST_F(Registry, DeletingTheRootItselfIsRefused) {
     EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, "Software"));
 }
 
+TEST_F(Registry, AKeyPathEndingInABackslashIsNeverDeletedNorLogged) {
+    // Such a path names the key above the one meant: deleting it takes every sibling along.
+    ASSERT_EQ(writeRegistryValue(HKEY_CURRENT_USER, under("Sibling").c_str(), "V", REG_SZ, "1", 2), 0u);
+    EXPECT_EQ(deleteRegistryKey(HKEY_CURRENT_USER, (std::string(testKey) + "\\").c_str(), true),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, under("Sibling")));
+    recordRegistryKey(2, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", true, true);
+    recordRegistryKey(2, "", true, true);
+    EXPECT_TRUE(lines().empty());
+}
+
 class Association : public Registry {
 protected:
     void TearDown() override {
