@@ -66,8 +66,19 @@ FieldReader fileName(Reader& reader, std::string* target) {
     };
 }
 
+// The product name is the key of the Uninstall entry: an empty name or one with a backslash would
+// name the list of every product, or a key below another product's entry.
+FieldReader keyName(Reader& reader, std::string* target) {
+    return [target, read = text(reader, target)](const toml::node& node, std::string* what) {
+        if (!read(node, what)) return false;
+        if (target->empty() || target->find('\\') != std::string::npos)
+            return *what = "expected a name without backslashes, not empty", false;
+        return true;
+    };
+}
+
 std::vector<FieldRule> productFields(Reader& reader, Project* p) {
-    return {{"name", true, text(reader, &p->productName)},
+    return {{"name", true, keyName(reader, &p->productName)},
             {"title", true, text(reader, &p->productTitle)},
             {"previous_install", false, previousInstall(reader, p)},
             {"finish_program", false, text(reader, &p->finishProgram)},

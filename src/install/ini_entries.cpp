@@ -17,24 +17,25 @@ constexpr DWORD iniValueLimit = 0x7FFF;
 constexpr int windowsToken = 25;
 
 // A file that does not exist yet is logged for removal; its folder is made first. A bare file
-// name goes where the profile functions put it: the Windows folder. False on an abort.
+// name goes where the profile functions put it, the Windows folder, and is tested there: a file
+// of that name in the current folder says nothing about it. False on an abort.
 static bool prepareIniFile(HWND page, const char* file) {
-    if (pathExists(file)) return true;
-    if (fileNamePart(file) != file) {
-        char* folder = parentPath(file);
-        DWORD refused = folder ? createDirectoryChain(folder, state.logFile, page) : 0;
-        heapFree(folder);
-        if (refused) {
-            state.installOk = false;
-            return false;
-        }
-        appendLogLine(state.logFile, "b", file, true, false);
+    if (fileNamePart(file) == file) {
+        const char* windows = listAt(&state.folderPaths, windowsToken);
+        char* placed = windows ? joinPath(windows, file) : nullptr;
+        if (placed && !pathExists(placed)) appendLogLine(state.logFile, "b", placed, true, false);
+        heapFree(placed);
         return true;
     }
-    const char* windows = listAt(&state.folderPaths, windowsToken);
-    char* placed = windows ? joinPath(windows, file) : nullptr;
-    if (placed) appendLogLine(state.logFile, "b", placed, true, false);
-    heapFree(placed);
+    if (pathExists(file)) return true;
+    char* folder = parentPath(file);
+    DWORD refused = folder ? createDirectoryChain(folder, state.logFile, page) : 0;
+    heapFree(folder);
+    if (refused) {
+        state.installOk = false;
+        return false;
+    }
+    appendLogLine(state.logFile, "b", file, true, false);
     return true;
 }
 

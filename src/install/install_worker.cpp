@@ -18,7 +18,9 @@
 #include "system/file_system.h"
 #include "system/paths.h"
 #include "system/registry.h"
+#include "system/registry_data.h"
 #include "system/registry_entries.h"
+#include "system/registry_log.h"
 #include "uninstall/uninstaller.h"
 #include "ui/messages.h"
 
@@ -60,26 +62,39 @@ static void openTemporaryLog() {
     writeLogHeader(state.logFile);
 }
 
+// Writes all count bytes; false on any failure or short write.
+static bool writeAll(HANDLE file, const void* bytes, DWORD count) {
+    DWORD written = 0;
+    return WriteFile(file, bytes, count, &written, nullptr) && written == count;
+}
+
 // The program without its package: the first packageOffset bytes, with that field set to 0, so
-// that the copy starts as the uninstaller. A failure leaves nothing to move into place.
-static void writeUninstallerImage(const char* path) {
+// that the copy starts as the uninstaller. Only the image is mapped, so that a package of any
+// size leaves room for the view. On any failure the copy is deleted, the system error kept.
+bool writeUninstallerImage(const char* path) {
     HANDLE mapping = CreateFileMappingA(state.selfFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    const BYTE* image = mapping ? static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) : nullptr;
+    const BYTE* image =
+        mapping ? static_cast<const BYTE*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, state.packageOffset)) : nullptr;
     if (mapping) CloseHandle(mapping);
-    if (!image) return;
+    if (!image) return false;
+    bool written = false;
     HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_TEMPORARY, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
         BYTE header[dosHeaderSize];
         copyBytes(header, image, dosHeaderSize);
         header[dosPackageOffsetAt] = header[dosPackageOffsetAt + 1] = 0;
-        DWORD written;
-        WriteFile(file, image, state.packageOffset, &written, nullptr);
-        SetFilePointer(file, 0, nullptr, FILE_BEGIN);
-        WriteFile(file, header, dosHeaderSize, &written, nullptr);
-        CloseHandle(file);
+        written = writeAll(file, image, state.packageOffset) &&
+                  SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 && writeAll(file, header, dosHeaderSize);
+        DWORD error = GetLastError();
+        written = CloseHandle(file) && written;
+        if (!written) {
+            DeleteFileA(path);
+            SetLastError(error);
+        }
     }
     UnmapViewOfFile(image);
+    return written;
 }
 
 // After the files: the uninstaller's own lines, and the restart that files in use need.
@@ -142,18 +157,30 @@ static void logRemovalActions(const StringList* list, const char* kind) {
     }
 }
 
-static void registerUninstaller(const WorkerPaths& paths) {
+// An empty product name would make the Uninstall key itself the entry: nothing is written then.
+// The command is quoted, as the system runs it, because the path may hold blanks.
+void registerUninstaller(const char* uninstallerPath) {
     char* key = static_cast<char*>(heapAlloc(sizeof(uninstallKeyFormat) + textLength(state.productName)));
-    if (!key) return;
-    wsprintfA(key, uninstallKeyFormat, state.productName);
-    writeRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayName", REG_SZ, state.productTitle,
-                       textLength(state.productTitle) + 1);
-    writeRegistryValue(HKEY_LOCAL_MACHINE, key, "UninstallString", REG_SZ, paths.uninstaller,
-                       textLength(paths.uninstaller) + 1);
-    char* line = concatTexts(key, ",1");
-    if (line) appendLogLine(state.logFile, "e,2", line, true, false);
-    heapFree(line);
+    char* command = concatTexts("\"", uninstallerPath, "\"");
+    if (key) wsprintfA(key, uninstallKeyFormat, state.productName);
+    if (key && command && isUsableKeyPath(key)) {
+        writeRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayName", REG_SZ, state.productTitle,
+                           textLength(state.productTitle) + 1);
+        writeRegistryValue(HKEY_LOCAL_MACHINE, key, "UninstallString", REG_SZ, command, textLength(command) + 1);
+        recordRegistryKey(2, key, true, true);
+    }
+    heapFree(command);
     heapFree(key);
+}
+
+// Without its image the uninstaller would be registered pointing at nothing: a failure is an
+// error of the run (error text 15); No aborts, Yes goes on without an uninstaller.
+static bool imageReady(HWND page, const WorkerPaths& paths) {
+    if (!state.createUninstaller || writeUninstallerImage(paths.tempUninstaller)) return true;
+    DWORD error = GetLastError();
+    state.installOk = false;
+    state.createUninstaller = false;
+    return continueAfterError(page, 15, paths.uninstaller, systemErrorText(error));
 }
 
 // The steps from the files to the finishing step; false after an abort.
@@ -186,7 +213,7 @@ static void finish(const WorkerPaths& paths) {
     SetEvent(state.installDoneEvent);  // from here on the wizard no longer offers to cancel
     logRemovalActions(&state.uninstallLaunches, "d");
     logRemovalActions(&state.uninstallDllCalls, "f");
-    if (state.createUninstaller) registerUninstaller(paths);
+    if (state.createUninstaller) registerUninstaller(paths.uninstaller);
 }
 
 // Final log and uninstaller in place, then the replacements that wait for the restart.
@@ -232,8 +259,7 @@ DWORD WINAPI installWorker(void* parameter) {
     paths.tempUninstaller = makeTempName();
     bool completed = false;
     if (paths.uninstaller && paths.log && paths.tempUninstaller && state.tempLogPath) {
-        writeUninstallerImage(paths.tempUninstaller);
-        completed = runSteps(page, paths);
+        completed = imageReady(page, paths) && runSteps(page, paths);
         if (completed) finish(paths);
     }
     CloseHandle(state.logFile);

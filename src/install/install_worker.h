@@ -11,3 +11,7 @@ constexpr WPARAM frameNextButton = 1011;
 
 // Thread procedure; page is the installing page (null in silent mode). Returns 0.
 DWORD WINAPI installWorker(void* page);
+// Writes the program image without its package to path: the copy that starts as the uninstaller.
+bool writeUninstallerImage(const char* path);
+// Writes the Uninstall entry of state.productName (DisplayName, UninstallString) and logs it.
+void registerUninstaller(const char* uninstallerPath);

@@ -101,8 +101,8 @@ static void deleteSubkeys(HKEY opened, DWORD subkeys, DWORD longestName) {
 }
 
 DWORD deleteRegistryKey(HKEY root, const char* key, bool recursive) {
+    if (!isUsableKeyPath(key)) return ERROR_INVALID_PARAMETER;
     while (*key == '\\') ++key;
-    if (!*key) return ERROR_INVALID_PARAMETER;
     HKEY opened;
     DWORD error = RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | DELETE, &opened);
     if (error != ERROR_SUCCESS) return error;

@@ -6,6 +6,12 @@
 #include "support/heap.h"
 #include "system/paths.h"
 
+bool isUsableKeyPath(const char* key) {
+    while (*key == '\\') ++key;
+    DWORD length = textLength(key);
+    return length && key[length - 1] != '\\';
+}
+
 bool isStoredValueType(DWORD type) {
     return (type >= valueTypeString && type <= valueTypeNumber) || type == valueTypeMultiString;
 }

@@ -33,6 +33,9 @@ enum RegistryRecordOutcome {
     registryValueFailed,     // the value could not be set (error set)
 };
 
+// Whether a key path names a key below its root: not empty (leading backslashes aside) and not
+// ending in a backslash, which would name the key above the one meant.
+bool isUsableKeyPath(const char* key);
 // Whether records of this value type are stored (1, 2, 3, 4 and 7).
 bool isStoredValueType(DWORD type);
 // The data of a text for a stored type: the text with its zero (1, 2); hex digit pairs up to the

@@ -4,8 +4,10 @@
 #include "install/install_log.h"
 #include "script/setup_state.h"
 #include "support/heap.h"
+#include "system/registry_data.h"
 
 void recordRegistryKey(DWORD root, const char* key, bool wholeTree, bool write) {
+    if (!isUsableKeyPath(key)) return;  // its removal would take the key above with it
     char kind[16];
     wsprintfA(kind, "e,%u,", static_cast<unsigned>(root));
     char* line = concatTexts(kind, key, wholeTree ? ",1" : nullptr);

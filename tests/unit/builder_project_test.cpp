@@ -44,6 +44,14 @@ TEST(ProjectFile, ReportsMistakesWithFileLineAndField) {
     EXPECT_EQ(errorOf(names + "variables = 3\n"), "/tmp/p.toml:4: product.variables: unknown field");
 }
 
+TEST(ProjectFile, RefusesAProductNameThatIsNoRegistryKeyName) {
+    // The name is the Uninstall entry's key: empty, it would be the list of every product.
+    EXPECT_EQ(errorOf("[product]\nname = \"\"\ntitle = \"T\"\n"),
+              "/tmp/p.toml:2: product.name: expected a name without backslashes, not empty");
+    EXPECT_EQ(errorOf("[product]\nname = \"Maker\\\\Product\"\ntitle = \"T\"\n"),
+              "/tmp/p.toml:2: product.name: expected a name without backslashes, not empty");
+}
+
 TEST(ProjectFile, ReportsMistakesInNestedTablesAndGroups) {
     EXPECT_EQ(errorOf(names + "previous_install = { root = \"HKXX\", key = \"K\", value = \"V\" }\n"),
               "/tmp/p.toml:4: product.previous_install.root: expected one of HKCR, HKCU, HKLM, HKU, HKPD, HKCC, HKDD");

@@ -256,6 +256,17 @@ TEST_F(Registry, DeletingTheRootItselfIsRefused) {
     EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, "Software"));
 }
 
+TEST_F(Registry, AKeyPathEndingInABackslashIsNeverDeletedNorLogged) {
+    // Such a path names the key above the one meant: deleting it takes every sibling along.
+    ASSERT_EQ(writeRegistryValue(HKEY_CURRENT_USER, under("Sibling").c_str(), "V", REG_SZ, "1", 2), 0u);
+    EXPECT_EQ(deleteRegistryKey(HKEY_CURRENT_USER, (std::string(testKey) + "\\").c_str(), true),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_TRUE(keyExists(HKEY_CURRENT_USER, under("Sibling")));
+    recordRegistryKey(2, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\", true, true);
+    recordRegistryKey(2, "", true, true);
+    EXPECT_TRUE(lines().empty());
+}
+
 class Association : public Registry {
 protected:
     void TearDown() override {
@@ -307,6 +318,24 @@ TEST_F(Association, AFailedIconWriteKeepsTheExtensionLine) {
     EXPECT_FALSE(createAssociation(fields, 0));
     EXPECT_EQ(lines(), (std::vector<std::string>{"e,0,.vkrbad,1=1"}));
     EXPECT_TRUE(keyExists(HKEY_CLASSES_ROOT, ".vkrbad"));
+}
+
+TEST_F(Association, KeysThatWereThereAreNotLoggedForRemovalWithTheirSubkeys) {
+    // A system association: the extension with a subkey of its own, and its ProgID.
+    ASSERT_EQ(writeRegistryValue(HKEY_CLASSES_ROOT, ".vkrtest\\ShellNew", "NullFile", REG_SZ, "", 1), 0u);
+    ASSERT_EQ(writeRegistryValue(HKEY_CLASSES_ROOT, "Velkorin.TestFile", "", REG_SZ, "System", 7), 0u);
+    const char* fields[] = {".vkrtest", "Velkorin.TestFile", "", "Ours", "", "app.exe \"%1\"", ""};
+    ASSERT_TRUE(createAssociation(fields, 0));
+    for (const std::string& line : lines()) {
+        EXPECT_NE(line.substr(0, 13), "e,0,.vkrtest,") << line;
+        EXPECT_EQ(line.find(",1="), std::string::npos) << "no whole tree: " << line;
+    }
+    EXPECT_EQ(lines(), (std::vector<std::string>{
+                           "e,0,.vkrtest=0", "c,0,.vkrtest,=1", "c,0,.vkrtest,Content Type=1",
+                           "e,0,Velkorin.TestFile=0", "c,0,Velkorin.TestFile,=0",
+                           "e,0,Velkorin.TestFile\\shell=1", "e,0,Velkorin.TestFile\\shell\\open=1",
+                           "e,0,Velkorin.TestFile\\shell\\open\\command=1",
+                           "c,0,Velkorin.TestFile\\shell\\open\\command,=1"}));
 }
 
 TEST_F(Association, AnEmptyExtensionOrProgIdIsRefused) {
