@@ -23,12 +23,43 @@ static int terminatedLength(const BYTE* bytes, DWORD limit) {
     return -1;
 }
 
-// An entry's name is one path component: not empty, no separator or drive colon, not "." or "..".
+// Upper-cases an ASCII letter; the device names below are plain ASCII.
+static char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Whether the name, up to its first dot, is one of the system's device names (CON, PRN, AUX, NUL,
+// COM0..COM9, LPT0..LPT9, CONIN$, CONOUT$, CLOCK$): such a name opens the device, not a file,
+// whatever extension follows it and whatever blanks end the stem.
+static bool isDeviceName(const char* name) {
+    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "COM#", "LPT#", "CONIN$", "CONOUT$", "CLOCK$"};
+    DWORD stem = 0;
+    while (name[stem] && name[stem] != '.') ++stem;
+    while (stem && name[stem - 1] == ' ') --stem;
+    for (const char* device : devices) {
+        DWORD i = 0;
+        for (; i < stem && device[i]; ++i) {
+            char c = asciiUpper(name[i]);
+            if (device[i] == '#' ? c < '0' || c > '9' : c != device[i]) break;
+        }
+        if (i == stem && !device[i]) return true;
+    }
+    return false;
+}
+
+// An entry's name is one path component that names a file of its own: not empty, not "." or
+// "..", no separator, drive colon, wildcard, other character the file system refuses or control
+// character, no final dot or blank (the system drops them, so two entries could meet in one
+// file), and no device name.
 static bool isPlainName(const char* name) {
     if (!name[0] || (name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2])))) return false;
-    for (const char* c = name; *c; ++c)
-        if (*c == '\\' || *c == '/' || *c == ':') return false;
-    return true;
+    const char* c = name;
+    for (; *c; ++c) {
+        BYTE b = static_cast<BYTE>(*c);
+        if (b < 32 || *c == '\\' || *c == '/' || *c == ':' || *c == '*' || *c == '?' || *c == '"' || *c == '<' ||
+            *c == '>' || *c == '|')
+            return false;
+    }
+    if (c[-1] == '.' || c[-1] == ' ') return false;
+    return !isDeviceName(name);
 }
 
 static DWORD readGroup(TableCursor* cursor, const BYTE* bytes, DWORD limit, TableItem* item) {

@@ -39,8 +39,9 @@ static bool isWindowsProgram(const char* path) {
     return getBinaryType(path, &type) && (type == SCS_32BIT_BINARY || type == 6 /* SCS_64BIT_BINARY */);
 }
 
+// The enumeration frees a text name when it ends: the name is copied (a number is kept as it is).
 static BOOL CALLBACK takeFirstName(HMODULE, LPCSTR, LPSTR name, LONG_PTR found) {
-    *reinterpret_cast<LPSTR*>(found) = name;
+    *reinterpret_cast<LPSTR*>(found) = IS_INTRESOURCE(name) ? name : duplicateText(name);
     return FALSE;
 }
 
@@ -49,6 +50,7 @@ static void* copyVersionResource(HMODULE module) {
     LPSTR name = nullptr;
     EnumResourceNamesA(module, MAKEINTRESOURCEA(16), takeFirstName, reinterpret_cast<LONG_PTR>(&name));
     HRSRC resource = name ? FindResourceA(module, name, MAKEINTRESOURCEA(16)) : nullptr;
+    if (!IS_INTRESOURCE(name)) heapFree(name);
     HGLOBAL loaded = resource ? LoadResource(module, resource) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data) return nullptr;
@@ -87,7 +89,7 @@ static bool hasLibraryExtension(const char* path) {
 }
 
 static bool callDllGetVersion(const char* path, FileVersion* version) {
-    HMODULE library = LoadLibraryA(path);
+    HMODULE library = loadNamedLibrary(path);
     if (!library) return false;
     DllGetVersionFunction getVersion;
     bool found = false;

@@ -79,7 +79,7 @@ static void callRegistration(FARPROC function) {
 }
 
 bool callDllFunction(const DllCallRequest& request) {
-    HMODULE library = LoadLibraryA(request.library);
+    HMODULE library = loadNamedLibrary(request.library);
     if (!library) return false;
     FARPROC function = GetProcAddress(library, request.function);
     if (function) {

@@ -13,8 +13,13 @@ static DWORD readFromSelf(void* file, BYTE* buffer, DWORD count) {
     return read;
 }
 
+// Offsets up to 4 GiB: the high half of the position is given as 0, so that an offset at or above
+// 2 GiB is not taken for a negative distance.
 static bool readAt(DWORD offset, void* buffer, DWORD count) {
-    if (SetFilePointer(state.selfFile, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+    LONG high = 0;
+    SetLastError(NO_ERROR);
+    if (SetFilePointer(state.selfFile, static_cast<LONG>(offset), &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+        GetLastError() != NO_ERROR)
         return false;
     return readFromSelf(state.selfFile, static_cast<BYTE*>(buffer), count) == count;
 }
@@ -33,20 +38,26 @@ static bool checksumHolds(DWORD fileSize) {
     return true;
 }
 
+// A deflate stream yields at most 1032 bytes per input byte.
+constexpr DWORD maxInflateRatio = 1032;
+
 // Reads and inflates the script. The checksum proves the bytes are the builder's, but a package
 // header pointing outside the file (a damaged builder, a crafted file) must still not make the
-// program read or allocate past the file: such a package counts as damaged.
+// program read or allocate past the file: such a package counts as damaged. So does a script
+// size that the compressed bytes in the file cannot inflate to.
 static bool loadScript(DWORD fileSize) {
     DWORD packageStart = state.packageOffset;
     if (fileSize < packageStart + sizeof(PackageHeader) || !readAt(packageStart, &state.package, sizeof(PackageHeader)))
         return false;
+    if (static_cast<unsigned long long>(packageStart) + state.package.scriptOffset + scriptSizeFieldSize > fileSize)
+        return false;
     DWORD scriptBlock = packageStart + state.package.scriptOffset;
-    if (state.package.scriptOffset > fileSize || scriptBlock > fileSize - scriptSizeFieldSize) return false;
     DWORD expectedSize = 0;
     if (!readAt(scriptBlock, &expectedSize, scriptSizeFieldSize)) return false;
 
     DWORD available = fileSize - scriptBlock - scriptSizeFieldSize;  // the read stops at end of file
     DWORD readSize = state.scriptReadSize < available ? state.scriptReadSize : available;
+    if (expectedSize == 0xFFFFFFFFu || expectedSize / maxInflateRatio > readSize) return false;
     BYTE* compressed = static_cast<BYTE*>(heapAlloc(readSize + 1));
     state.script = static_cast<BYTE*>(heapAlloc(expectedSize + 1));
     if (!compressed || !state.script || readFromSelf(state.selfFile, compressed, readSize) != readSize) {
@@ -71,9 +82,16 @@ PackageResult verifyPackage() {
     state.fileChecksum = fields.fileChecksum;
     if (state.packageOffset == 0) return packageAbsent;
 
-    DWORD fileSize = GetFileSize(state.selfFile, nullptr);
-    if (fileSize == INVALID_FILE_SIZE) {
+    DWORD sizeHigh = 0;
+    SetLastError(NO_ERROR);
+    DWORD fileSize = GetFileSize(state.selfFile, &sizeHigh);
+    if (fileSize == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
         showStartupError("Error retrieving the module file size.");
+        return packageFailed;
+    }
+    // The package's offsets are 32 bits wide: the builder writes no setup file of 4 GiB or more.
+    if (sizeHigh) {
+        showStartupError("The installer file is damaged!");
         return packageFailed;
     }
     if (!checksumHolds(fileSize)) return packageFailed;

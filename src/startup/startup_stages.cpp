@@ -71,7 +71,7 @@ static bool prepareRuntime() {
 
 static void readLanguageNames() {
     char name[128];
-    for (int language = 1; language < static_cast<int>(languageSlots) - 1; ++language) {
+    for (int language = 1; language < static_cast<int>(languageSlots); ++language) {
         LCID locale = MAKELCID(MAKELANGID(language, SUBLANG_DEFAULT), SORT_DEFAULT);
         if (!GetLocaleInfoA(locale, LOCALE_SENGLANGUAGE, name, sizeof(name))) continue;
         for (char* c = name; *c; ++c)

@@ -8,3 +8,18 @@ HMODULE loadSystemLibrary(const char* name) {
     wsprintfA(path + length, "\\%s", name);
     return LoadLibraryA(path);
 }
+
+// LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32, known to Windows 8 and later
+// (and Windows 7 with its loader update); older systems refuse the flags as invalid.
+constexpr DWORD searchLibraryAndSystemFolders = 0x00000100 | 0x00000800;
+
+HMODULE loadNamedLibrary(const char* path) {
+    bool bare = true;
+    for (const char* c = path; *c; ++c)
+        if (*c == '\\' || *c == '/' || *c == ':') bare = false;
+    if (bare) return loadSystemLibrary(path);
+    HMODULE library = LoadLibraryExA(path, nullptr, searchLibraryAndSystemFolders);
+    if (!library && GetLastError() == ERROR_INVALID_PARAMETER)
+        library = LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    return library;
+}

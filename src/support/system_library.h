@@ -6,6 +6,11 @@
 // Loads a library of the system folder by file name; null when it is not there.
 HMODULE loadSystemLibrary(const char* name);
 
+// Loads a library that the package names (a DLL call, a version query): a bare name from the
+// system folder only; a path with its own dependencies taken from the library's folder and the
+// system folders, never from the folder the program was started from. Null when it cannot load.
+HMODULE loadNamedLibrary(const char* path);
+
 // Looks a function up (by name, or by ordinal through MAKEINTRESOURCEA) and stores it typed.
 template <class Function>
 bool findFunction(HMODULE module, const char* name, Function* function) {

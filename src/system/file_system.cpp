@@ -76,7 +76,15 @@ DWORD existingAncestor(const char* path, char** ancestor) {
     return 0;
 }
 
+// A junction or symbolic link to a folder is removed as the link it is; what it points to belongs
+// to someone else and is never listed or deleted.
+static bool removeLink(const char* link) {
+    return RemoveDirectoryA(link) || DeleteFileA(link);
+}
+
 bool deleteTree(const char* folder) {
+    DWORD attributes = GetFileAttributesA(folder);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return removeLink(folder);
     WIN32_FIND_DATAA entry;
     HANDLE search = listFolder(folder, &entry);
     if (search != INVALID_HANDLE_VALUE) {
@@ -84,7 +92,9 @@ bool deleteTree(const char* folder) {
             if (isDotEntry(entry)) continue;
             char* item = joinPath(folder, entry.cFileName);
             if (!item) continue;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                removeLink(item);
+            } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 deleteTree(item);
             } else {
                 SetFileAttributesA(item, FILE_ATTRIBUTE_NORMAL);

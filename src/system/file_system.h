@@ -11,7 +11,9 @@ bool folderIsEmpty(const char* folder, bool countFiles);
 // The nearest existing folder of path (a drive gets its backslash) in *ancestor; 0, or the
 // system error when nothing of the path exists (*ancestor null).
 DWORD existingAncestor(const char* path, char** ancestor);
-// Deletes a folder with everything in it, read-only files included; whether the folder went.
+// Deletes a folder with everything in it, read-only files included; a junction or symbolic link
+// inside it (or the folder itself when it is one) is removed as a link, never followed. Whether
+// the folder went.
 bool deleteTree(const char* folder);
 // Full file name of a module (null: the program).
 char* moduleFileName(HMODULE module);

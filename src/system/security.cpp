@@ -131,6 +131,16 @@ bool restartSystem(bool force) {
     UINT flags = EWX_REBOOT | (force ? EWX_FORCE : 0);
     // Reason: application (major 0x0004), installation (minor 0x0002).
     if (ExitWindowsEx(flags, 0x00040000 | 0x00000002)) return true;
-    HINSTANCE shell = ShellExecuteA(nullptr, nullptr, "shutdown.exe", "-r -t 00", nullptr, SW_SHOWNORMAL);
+    return startShutdownProgram();
+}
+
+bool startShutdownProgram() {
+    // By its full path in the system folder: a bare name would be searched in the folder the
+    // setup program was started from first.
+    char path[MAX_PATH + 16];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (!length || length >= MAX_PATH) return false;
+    lstrcpyA(path + length, "\\shutdown.exe");
+    HINSTANCE shell = ShellExecuteA(nullptr, nullptr, path, "-r -t 00", nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(shell) > 32;
 }

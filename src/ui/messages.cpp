@@ -7,11 +7,27 @@
 constexpr int messageBufferSize = 1024;
 static char errorText[messageBufferSize];
 
+// Whether every conversion of format is a text conversion (%s, with an optional "-", width and
+// precision) and there are no more of them than the given texts. Any other conversion (%d, %x,
+// %c, %S ...) or one more text would make the formatter read past the given texts.
+static bool conversionsFit(const char* format, int given) {
+    for (const char* c = format; *c; ++c) {
+        if (*c != '%') continue;
+        if (*++c == '%') continue;
+        if (*c == '-') ++c;
+        while ((*c >= '0' && *c <= '9') || *c == '.') ++c;
+        if (*c != 's' || --given < 0) return false;
+    }
+    return true;
+}
+
 int showMessage(HWND owner, const char* caption, const char* format, const char* arg1, const char* arg2,
                 const char* arg3, UINT style) {
     char text[messageBufferSize];
     const char* shown = format;
-    if (arg1) {
+    // Formats come from the package: one that asks for other conversions or more texts than this
+    // message is given is shown as it stands.
+    if (arg1 && conversionsFit(format, arg3 ? 3 : arg2 ? 2 : 1)) {
         // wvsprintf writes at most 1,024 characters; longer texts are cut by the system.
         const char* arguments[3] = {arg1, arg2, arg3};
         wvsprintfA(text, format, reinterpret_cast<va_list>(arguments));

@@ -8,8 +8,9 @@ constexpr int answerYes = 1;
 constexpr int answerYesToAll = 2;
 constexpr int answerNo = 3;
 
-// A message box whose text is format filled with up to three texts (no argument: the format as
-// it stands); returns the box's result.
+// A message box whose text is format filled with up to three texts (no argument, or a format
+// with conversions other than %s or more of them than texts given: the format as it stands);
+// returns the box's result.
 int showMessage(HWND owner, const char* caption, const char* format, const char* arg1 = nullptr,
                 const char* arg2 = nullptr, const char* arg3 = nullptr, UINT style = MB_OK);
 // The system's text for an error code (ends with a line break), in one shared buffer; empty

@@ -250,14 +250,40 @@ TEST(FileTableReader, DepthsNeedTheFoldersBeforeThem) {
 }
 
 TEST(FileTableReader, NamesAreSinglePathComponents) {
-    for (const char* name : {"", ".", "..", "..\\..\\Windows", "a\\b", "a/b", "C:evil"}) {
+    for (const char* name : {"", ".", "..", "...", "..\\..\\Windows", "a\\b", "a/b", "C:evil"}) {
         Table t;
         size_t g = t.group("C:\\A");
         t.file(name, 0, {1});
         t.endGroup(g);
         EXPECT_EQ(walk(t), damagedAfterGroup) << name;
     }
-    for (const char* name : {"...", ".profile", "a..b", "x"}) {
+    for (const char* name : {".profile", "a..b", "x"}) {
+        Table t;
+        size_t g = t.group("C:\\A");
+        t.file(name, 0, {1});
+        t.endGroup(g);
+        EXPECT_EQ(walk(t), (std::vector<DWORD>{tableGroup, tableFile, tableEnd})) << name;
+    }
+}
+
+// The system opens a device for these names, matches several files with a pattern, or drops a
+// final dot or blank: no entry of a package may name one, as a file or as a folder.
+TEST(FileTableReader, DeviceNamesPatternsAndRefusedCharactersAreDamage) {
+    const char* const refused[] = {"CON", "NUL", "COM1", "aux.txt", "Lpt9.log", "con .txt", "prn", "CONOUT$",
+                                   "clock$.dat", "nul.tar.gz", "*", "?", "a*b", "a?.txt", "a|b", "a<b", "a>b",
+                                   "say\"hi\"", "tab\there", "trail.", "trail "};
+    for (const char* name : refused) {
+        Table asFile, asFolder;
+        size_t g = asFile.group("C:\\A");
+        asFile.file(name, 0, {1});
+        asFile.endGroup(g);
+        EXPECT_EQ(walk(asFile), damagedAfterGroup) << "file " << name;
+        g = asFolder.group("C:\\A");
+        asFolder.folder(name, 0);
+        asFolder.endGroup(g);
+        EXPECT_EQ(walk(asFolder), damagedAfterGroup) << "folder " << name;
+    }
+    for (const char* name : {"CONSOLE", "COM10", "nul_file", "auxiliary.txt", "lpt", "com", "a.con", "x y"}) {
         Table t;
         size_t g = t.group("C:\\A");
         t.file(name, 0, {1});

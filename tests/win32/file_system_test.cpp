@@ -74,6 +74,53 @@ TEST_F(FileSystem, DeleteTreeRemovesReadOnlyFilesAndSubfolders) {
     EXPECT_FALSE(deleteTree((root + "\\never-was").c_str()));
 }
 
+// Makes link a symbolic link to target in the file system under the prefix (Wine lists it as a
+// folder that is a reparse point, as Windows lists a junction); false when that cannot be done.
+bool makeFolderLink(const std::string& link, const std::string& target) {
+    typedef char*(CDECL * UnixNameFunction)(LPCWSTR);
+    UnixNameFunction unixName = reinterpret_cast<UnixNameFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    auto unixPath = [unixName](const std::string& path) {
+        std::wstring wide(path.begin(), path.end());
+        char* name = unixName(wide.c_str());
+        std::string text = name ? name : "";
+        if (name) HeapFree(GetProcessHeap(), 0, name);
+        return text;
+    };
+    std::string command = "Z:\\bin\\ln -s " + unixPath(target) + " " + unixPath(link);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int i = 0; i < 100 && GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
+    return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+TEST_F(FileSystem, DeleteTreeRemovesLinksWithoutFollowingThem) {
+    std::string outside = root + "\\outside", tree = root + "\\tree";
+    ASSERT_TRUE(CreateDirectoryA(outside.c_str(), nullptr));
+    makeFile(outside + "\\precious.txt");
+    ASSERT_TRUE(CreateDirectoryA(tree.c_str(), nullptr));
+    makeFile(tree + "\\own.txt");
+    ASSERT_TRUE(makeFolderLink(tree + "\\link", outside)) << "no folder link could be made";
+    ASSERT_NE(GetFileAttributesA((tree + "\\link").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+
+    EXPECT_TRUE(deleteTree(tree.c_str()));
+    EXPECT_EQ(GetFileAttributesA(tree.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((outside + "\\precious.txt").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "a file reached through a link inside the tree was deleted";
+
+    std::string topLink = root + "\\top-link";
+    ASSERT_TRUE(makeFolderLink(topLink, outside));
+    deleteTree(topLink.c_str());
+    EXPECT_NE(GetFileAttributesA((outside + "\\precious.txt").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the tree to delete was itself a link, and its target was emptied";
+}
+
 TEST_F(FileSystem, ProgramAndTemporaryFolders) {
     char* name = moduleFileName(nullptr);
     char* folder = moduleFolder(nullptr);

@@ -31,6 +31,17 @@ TEST_F(FileVersions, VersionResourceIsReadWithoutTypeCheck) {
     EXPECT_EQ(version.ls, 0x00030000u);
 }
 
+// A resource named by a text: the name the enumeration hands over is gone when it returns, so
+// the reader must have kept its own copy to find the resource by it.
+TEST_F(FileVersions, AVersionResourceNamedByATextIsRead) {
+    FileVersion version;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(readFileVersion(sample("named-version-sample.dll").c_str(), &version, false)) << round;
+        EXPECT_EQ(version.ms, 0x00020004u);
+        EXPECT_EQ(version.ls, 0x00060008u);
+    }
+}
+
 TEST_F(FileVersions, FilesWithoutAResourceHaveNoVersion) {
     FileVersion version{7, 7};
     EXPECT_FALSE(readFileVersion(sample("plain-sample.dll").c_str(), &version, false));

@@ -22,6 +22,32 @@ TEST(Messages, FormatsUpToThreeTextsAndKeepsBarePercentSigns) {
     EXPECT_EQ(watch.text, "100% done, %s stays") << "no arguments: the format is shown as it stands";
 }
 
+// Formats come from the package's translations: one that asks the formatter for a number, a
+// character, a wide text or more texts than the message is given is shown as it stands.
+TEST(Messages, OnlyTheTextConversionsAMessageIsGivenAreFilled) {
+    struct Case {
+        const char* format;
+        const char* args[3];
+        const char* shown;
+    } cases[] = {
+        {"file '%s' at %d", {"a.txt"}, "file '%s' at %d"},
+        {"%x%x%x%x", {"a", "b", "c"}, "%x%x%x%x"},
+        {"%s %s %s %s", {"a", "b", "c"}, "%s %s %s %s"},
+        {"%s and %s", {"a"}, "%s and %s"},
+        {"wide %S", {"a"}, "wide %S"},
+        {"char %c", {"a"}, "char %c"},
+        {"%-4s|%.2s|100%% %s", {"a", "bcd", "e"}, "a   |bc|100% e"},
+        {"'%s' in use", {"x.dll", "extra"}, "'x.dll' in use"},
+    };
+    for (const Case& c : cases) {
+        DialogWatch watch;
+        startWatch(&watch, IDOK, 0xFFFF);
+        showMessage(nullptr, "Caption", c.format, c.args[0], c.args[1], c.args[2], MB_OK);
+        ASSERT_TRUE(finishWatch(&watch)) << c.format;
+        EXPECT_EQ(watch.text, c.shown) << c.format;
+    }
+}
+
 TEST(Messages, TheAnswerIsReturned) {
     DialogWatch watch;
     startWatch(&watch, IDNO, 0xFFFF);

@@ -118,6 +118,31 @@ TEST_F(Reboot, SharedCountsRiseFallAndVanishAtZero) {
     RegCloseKey(key);
 }
 
+// Another program's count may be stored as text; it is read as the number it spells, and the new
+// count is written as a REG_DWORD.
+TEST_F(Reboot, ASharedCountStoredAsTextIsReadAsItsNumber) {
+    std::string path = folder + "\\text-count.dll";
+    ASSERT_EQ(writeRegistryValue(HKEY_LOCAL_MACHINE, sharedKey, path.c_str(), REG_SZ, "3", 2), 0u);
+    EXPECT_EQ(adjustSharedCount(path.c_str(), false), 4u);
+    DWORD type = 0, size = 0;
+    BYTE* data = readRegistryValue(HKEY_LOCAL_MACHINE, sharedKey, path.c_str(), &type, &size);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(*reinterpret_cast<DWORD*>(data), 4u);
+    heapFree(data);
+
+    ASSERT_EQ(writeRegistryValue(HKEY_LOCAL_MACHINE, sharedKey, path.c_str(), REG_SZ, "1", 2), 0u);
+    EXPECT_EQ(adjustSharedCount(path.c_str(), true), 0u) << "the last user of the file removes it";
+    EXPECT_EQ(readRegistryValue(HKEY_LOCAL_MACHINE, sharedKey, path.c_str(), &type), nullptr);
+
+    const char binary[4] = {2, 0, 0, 0};
+    ASSERT_EQ(writeRegistryValue(HKEY_LOCAL_MACHINE, sharedKey, path.c_str(), REG_BINARY, binary, 4), 0u);
+    EXPECT_EQ(adjustSharedCount(path.c_str(), true), 1u);
+    ASSERT_EQ(writeRegistryValue(HKEY_LOCAL_MACHINE, sharedKey, path.c_str(), REG_MULTI_SZ, "7\0\0", 3), 0u);
+    EXPECT_EQ(adjustSharedCount(path.c_str(), false), 1u) << "a count of no known type is 0";
+    deleteRegistryValue(HKEY_LOCAL_MACHINE, sharedKey, path.c_str(), false);
+}
+
 TEST_F(Reboot, MoveFileExReplacesAndDeletesAtRestart) {
     prepare("copy1.tmp", "LongFileName.txt");
     writeFile(folder + "\\obsolete.tmp", "obsolete");
