@@ -180,6 +180,19 @@ TEST_F(Signing, CertificateAndKeyWithAPasswordFileAndWithout) {
     EXPECT_EQ(shell("ls " + root + " | grep -c wrong.exe").output, "0\n") << "no output and no temporary file";
 }
 
+TEST_F(Signing, WithASourceDateTheSignedFileIsTheSameOnEveryBuild) {
+    if (!makeCertificate()) GTEST_SKIP() << "openssl or osslsigncode is not installed";
+    std::string sign = " -q --sign --certificate " + root + "/cert.pem --key " + root + "/key.pem";
+    setenv("SOURCE_DATE_EPOCH", "1765000000", 1);
+    CommandResult first = pack("-o " + root + "/one.exe -j1" + sign), second = pack("-o " + root + "/two.exe -j2" + sign);
+    unsetenv("SOURCE_DATE_EPOCH");
+    ASSERT_EQ(first.code, 0) << first.output;
+    ASSERT_EQ(second.code, 0) << second.output;
+    Bytes one = readFile(root + "/one.exe"), two = readFile(root + "/two.exe");
+    EXPECT_GT(one.size(), 0u);
+    EXPECT_EQ(one, two) << "signing time, thread count or anything else changed the bytes";
+}
+
 TEST_F(Signing, IncompleteSigningOptionsAreRefusedBeforeBuilding) {
     struct Case {
         const char* arguments;
