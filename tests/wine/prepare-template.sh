@@ -11,7 +11,20 @@ flock 9
 [ -f "$template/.ready" ] && exit 0
 rm -rf "$template"
 export WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-wineboot -i >/dev/null 2>&1
+# A first start of Wine can hang under emulation (seen with qemu-user): each try has a time limit,
+# and a try that runs out is ended and started over in an empty prefix.
+scale=${VELKORIN_TIME_SCALE:-}
+if [ -z "$scale" ]; then
+  scale=1
+  head -n1 /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null | grep -qx enabled && scale=4
+fi
+for try in 1 2 3; do
+  timeout -k 10 $((90 * scale)) wineboot -i >/dev/null 2>&1 && break
+  echo "prepare-template: wineboot -i did not finish (try $try of 3)" >&2
+  wineserver -k >/dev/null 2>&1 || true
+  [ "$try" = 3 ] && exit 1
+  rm -rf "$template"
+done
 find "$WINEPREFIX/drive_c/users" -type l | while read -r link; do
   rm -f "$link"
   mkdir -p "$link"
