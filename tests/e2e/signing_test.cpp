@@ -13,13 +13,12 @@
 #include "pe_fields.h"
 #include "process.h"
 #include "setup_files.h"
+#include "message_boxes.h"
 #include "wine_session.h"
 
 namespace e2e {
 namespace {
 
-const unsigned long exitFailed = 2;
-const int okButtonId = 1;
 const char startupCaption[] = "Velkorin";
 const char damagedText[] = "The installer file is damaged!";
 const char installPath[] = "C:\\Program Files\\Velkorin Signed";
@@ -77,14 +76,8 @@ protected:
         std::optional<DialogDump> box = wine.waitDialog(startupCaption, 60s);
         if (box) {
             EXPECT_EQ(box->text(messageTextId).value_or("(no text)"), damagedText) << name;
-            ProcessResult closed = wine.driver({"use", box->handle, "click", std::to_string(okButtonId), "wait-gone", "5000"});
-            EXPECT_EQ(closed.exitCode, 0) << name << ": OK did not close the box: " << describe(closed);
-        } else {
-            ADD_FAILURE() << name << ": no message box with the caption \"" << startupCaption << "\" appeared";
         }
-        WindowsRun run = setup.wait(60s);
-        EXPECT_TRUE(run.ended) << name << ": the program did not end: " << describe(run.driver);
-        EXPECT_EQ(run.exitCode, exitFailed) << name;
+        pressOkAndExpectFailure(wine, setup, box, startupCaption, name, 60s);
     }
 };
 

@@ -13,13 +13,13 @@
 #include "format/package_format.h"
 #include "format/stored_image.h"
 #include "setup_files.h"
+#include "message_boxes.h"
 #include "wine_session.h"
 
 namespace e2e {
 namespace {
 
 const unsigned long exitFailed = 2;
-const int okButtonId = 1;
 const char startupCaption[] = "Velkorin";
 const char damagedText[] = "The installer file is damaged!";
 
@@ -107,14 +107,8 @@ protected:
                 EXPECT_EQ(shown.exitCode, 0) << name << ": " << describe(shown);
                 output = shown.output;
             }
-            ProcessResult closed = wine.driver({"use", box->handle, "click", std::to_string(okButtonId), "wait-gone", "5000"});
-            EXPECT_EQ(closed.exitCode, 0) << name << ": OK did not close the box: " << describe(closed);
-        } else {
-            ADD_FAILURE() << name << ": no message box with the caption \"" << startupCaption << "\" appeared";
         }
-        WindowsRun run = setup.wait(60s);
-        EXPECT_TRUE(run.ended) << name << ": the program did not end: " << describe(run.driver);
-        EXPECT_EQ(run.exitCode, exitFailed) << name;
+        pressOkAndExpectFailure(wine, setup, box, startupCaption, name, 60s);
         return output;
     }
 };

@@ -14,34 +14,15 @@
 #include "deflate.h"
 #include "format/package_format.h"
 #include "pe_fields.h"
+#include "shell_command.h"
 #include "startup/package.h"
 
 #ifdef VELKORIN_STUB_PATH
 namespace {
 
-struct CommandResult {
-    int code;
-    std::string output;
-};
-
-CommandResult shell(const std::string& command) {
-    CommandResult result{-1, ""};
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.output.append(buffer, got);
-    int status = pclose(pipe);
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
+CommandResult shell(const std::string& command) { return runShellCommand(command); }
+Bytes readFile(const std::string& path) { return readFileBytes(path); }
+void writeFile(const std::string& path, const Bytes& bytes) { writeFileBytes(path, bytes); }
 
 uint32_t peOffset(const Bytes& file) { return loadU32(file.data() + dosPeOffsetAt); }
 

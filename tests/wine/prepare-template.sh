@@ -8,9 +8,12 @@ template=$(realpath -m "$1")  # Wine wants an absolute prefix path
 mkdir -p "$(dirname "$template")"
 exec 9>"$template.lock"
 flock 9
-[ -f "$template/.ready" ] && exit 0
+# A template made before the 32-bit setting (a 64-bit one) is made again.
+[ -f "$template/.ready" ] && grep -qx "#arch=win32" "$template/system.reg" 2>/dev/null && exit 0
 rm -rf "$template"
-export WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+# The stub is a 32-bit program: with wine64 installed a prefix would otherwise be a 64-bit one,
+# with "Program Files (x86)" and a second registry view, and nothing would be where tests look.
+export WINEARCH=win32 WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 # A first start of Wine can hang under emulation (seen with qemu-user): each try has a time limit,
 # and a try that runs out is ended and started over in an empty prefix.
 scale=${VELKORIN_TIME_SCALE:-}
