@@ -76,15 +76,32 @@ DWORD existingAncestor(const char* path, char** ancestor) {
     return 0;
 }
 
-// A junction or symbolic link to a folder is removed as the link it is; what it points to belongs
-// to someone else and is never listed or deleted.
-static bool removeLink(const char* link) {
-    return RemoveDirectoryA(link) || DeleteFileA(link);
+// Whether the system opens this folder link as the link itself: Windows does, and its
+// RemoveDirectoryA then removes the link. Wine lists a symbolic link as a reparse point but opens
+// (and removes, and moves) the folder it points to.
+static bool opensAsLink(const char* link) {
+    HANDLE handle = CreateFileA(link, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION information;
+    bool isLink = GetFileInformationByHandle(handle, &information) &&
+                  (information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    CloseHandle(handle);
+    return isLink;
+}
+
+// A junction or symbolic link is removed as the link it is; what it points to belongs to someone
+// else and is never listed or deleted. A link to a file goes with DeleteFileA; a link to a folder
+// that the system would only reach through to its target stays where it is (false).
+static bool removeLink(const char* link, DWORD attributes) {
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileA(link) != 0;
+    return opensAsLink(link) && RemoveDirectoryA(link);
 }
 
 bool deleteTree(const char* folder) {
     DWORD attributes = GetFileAttributesA(folder);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return removeLink(folder);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return removeLink(folder, attributes);
     WIN32_FIND_DATAA entry;
     HANDLE search = listFolder(folder, &entry);
     if (search != INVALID_HANDLE_VALUE) {
@@ -93,7 +110,7 @@ bool deleteTree(const char* folder) {
             char* item = joinPath(folder, entry.cFileName);
             if (!item) continue;
             if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                removeLink(item);
+                removeLink(item, entry.dwFileAttributes);
             } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 deleteTree(item);
             } else {

@@ -12,8 +12,8 @@ bool folderIsEmpty(const char* folder, bool countFiles);
 // system error when nothing of the path exists (*ancestor null).
 DWORD existingAncestor(const char* path, char** ancestor);
 // Deletes a folder with everything in it, read-only files included; a junction or symbolic link
-// inside it (or the folder itself when it is one) is removed as a link, never followed. Whether
-// the folder went.
+// inside it (or the folder itself when it is one) is removed as a link, never followed, and left
+// in place where the system cannot remove a folder link as itself (Wine). Whether the folder went.
 bool deleteTree(const char* folder);
 // Full file name of a module (null: the program).
 char* moduleFileName(HMODULE module);

@@ -134,13 +134,18 @@ bool restartSystem(bool force) {
     return startShutdownProgram();
 }
 
-bool startShutdownProgram() {
+bool shutdownProgramPath(char* path) {
     // By its full path in the system folder: a bare name would be searched in the folder the
     // setup program was started from first.
-    char path[MAX_PATH + 16];
     UINT length = GetSystemDirectoryA(path, MAX_PATH);
     if (!length || length >= MAX_PATH) return false;
     lstrcpyA(path + length, "\\shutdown.exe");
+    return true;
+}
+
+bool startShutdownProgram() {
+    char path[MAX_PATH + 16];
+    if (!shutdownProgramPath(path)) return false;
     HINSTANCE shell = ShellExecuteA(nullptr, nullptr, path, "-r -t 00", nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(shell) > 32;
 }

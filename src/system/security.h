@@ -19,6 +19,9 @@ HANDLE openAccessToken();
 DWORD checkAccess(HANDLE token, const char* objectName, DWORD objectType, DWORD desiredAccess, bool* granted);
 // Restarts the computer (force: close programs without asking); false when it could not start.
 bool restartSystem(bool force);
+// The full path of the system folder's shutdown.exe into path (MAX_PATH + 16 bytes); false when
+// the system folder is unknown.
+bool shutdownProgramPath(char* path);
 // The restart's fall-back: starts the system folder's shutdown.exe to restart the computer;
 // false when it could not be started.
 bool startShutdownProgram();

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "test_files.h"
 
 #include "support/heap.h"
 #include "system/file_system.h"
@@ -74,51 +77,87 @@ TEST_F(FileSystem, DeleteTreeRemovesReadOnlyFilesAndSubfolders) {
     EXPECT_FALSE(deleteTree((root + "\\never-was").c_str()));
 }
 
-// Makes link a symbolic link to target in the file system under the prefix (Wine lists it as a
-// folder that is a reparse point, as Windows lists a junction); false when that cannot be done.
-bool makeFolderLink(const std::string& link, const std::string& target) {
+// Runs a program of the file system under the prefix with the Unix names of the given paths as
+// its arguments, and waits for it (Wine may report its end early); false when it could not start.
+bool runWithUnixNames(const std::string& program, const std::vector<std::string>& paths) {
     typedef char*(CDECL * UnixNameFunction)(LPCWSTR);
     UnixNameFunction unixName = reinterpret_cast<UnixNameFunction>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("KERNEL32.DLL"), "wine_get_unix_file_name")));
     if (!unixName) return false;
-    auto unixPath = [unixName](const std::string& path) {
+    std::string command = program;
+    for (const std::string& path : paths) {
         std::wstring wide(path.begin(), path.end());
         char* name = unixName(wide.c_str());
-        std::string text = name ? name : "";
+        command += std::string(" ") + (name ? name : "");
         if (name) HeapFree(GetProcessHeap(), 0, name);
-        return text;
-    };
-    std::string command = "Z:\\bin\\ln -s " + unixPath(target) + " " + unixPath(link);
+    }
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process;
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
+    WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    for (int i = 0; i < 100 && GetFileAttributesA(link.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(50);
-    return GetFileAttributesA(link.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return true;
 }
 
+// Makes link a symbolic link to target in the file system under the prefix (Wine lists it as a
+// folder that is a reparse point, as Windows lists a junction); false when that cannot be done.
+bool makeFolderLink(const std::string& link, const std::string& target) {
+    if (!runWithUnixNames("Z:\\bin\\ln -s", {target, link})) return false;
+    for (int i = 0; i < 100 && !exists(link); ++i) Sleep(50);
+    return exists(link);
+}
+
+// Removes a link made by makeFolderLink, if it is still there, without touching its target.
+void removeFolderLink(const std::string& link) {
+    if (!exists(link) || !runWithUnixNames("Z:\\bin\\rm -f", {link})) return;
+    for (int i = 0; i < 100 && exists(link); ++i) Sleep(50);
+}
+
+// Whether this system opens a folder link as the link itself, as Windows does (Wine opens the
+// folder it points to, so no call of its file API can remove the link alone).
+bool systemOpensFolderLinks(const std::string& link) {
+    HANDLE handle = CreateFileA(link.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    BY_HANDLE_FILE_INFORMATION information = {};
+    GetFileInformationByHandle(handle, &information);
+    CloseHandle(handle);
+    return information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+}
+
+// The tree's own files go; what a link inside it (or the tree itself, when it is a link) points
+// to stays, its folders included even when empty (Wine's RemoveDirectoryA on a link to an empty
+// folder removes that folder). The link itself is removed where the system can open it as a link;
+// elsewhere it stays and the deletion reports that the tree is still there.
 TEST_F(FileSystem, DeleteTreeRemovesLinksWithoutFollowingThem) {
-    std::string outside = root + "\\outside", tree = root + "\\tree";
+    std::string outside = root + "\\outside", empty = root + "\\empty-outside", tree = root + "\\tree";
+    std::string link = tree + "\\link", emptyLink = tree + "\\empty-link", topLink = root + "\\top-link";
     ASSERT_TRUE(CreateDirectoryA(outside.c_str(), nullptr));
     makeFile(outside + "\\precious.txt");
+    ASSERT_TRUE(CreateDirectoryA(empty.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(tree.c_str(), nullptr));
     makeFile(tree + "\\own.txt");
-    ASSERT_TRUE(makeFolderLink(tree + "\\link", outside)) << "no folder link could be made";
-    ASSERT_NE(GetFileAttributesA((tree + "\\link").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+    bool linksMade = makeFolderLink(link, outside) && makeFolderLink(emptyLink, empty) &&
+                     makeFolderLink(topLink, empty);
+    bool linksRemovable = linksMade && systemOpensFolderLinks(link);
+    bool treeDeleted = linksMade && deleteTree(tree.c_str());
+    bool topLinkDeleted = linksMade && deleteTree(topLink.c_str());
+    bool linkLeft = exists(link), topLinkLeft = exists(topLink);
+    removeFolderLink(link);
+    removeFolderLink(emptyLink);
+    removeFolderLink(topLink);
 
-    EXPECT_TRUE(deleteTree(tree.c_str()));
-    EXPECT_EQ(GetFileAttributesA(tree.c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_NE(GetFileAttributesA((outside + "\\precious.txt").c_str()), INVALID_FILE_ATTRIBUTES)
-        << "a file reached through a link inside the tree was deleted";
-
-    std::string topLink = root + "\\top-link";
-    ASSERT_TRUE(makeFolderLink(topLink, outside));
-    deleteTree(topLink.c_str());
-    EXPECT_NE(GetFileAttributesA((outside + "\\precious.txt").c_str()), INVALID_FILE_ATTRIBUTES)
-        << "the tree to delete was itself a link, and its target was emptied";
+    ASSERT_TRUE(linksMade) << "no folder link could be made";
+    EXPECT_TRUE(exists(outside + "\\precious.txt")) << "a file reached through a link inside the tree was deleted";
+    EXPECT_TRUE(exists(empty)) << "the empty folder a link pointed to was removed";
+    EXPECT_FALSE(exists(tree + "\\own.txt"));
+    EXPECT_EQ(treeDeleted, linksRemovable);
+    EXPECT_EQ(exists(tree), !linksRemovable);
+    EXPECT_EQ(linkLeft, !linksRemovable);
+    EXPECT_EQ(topLinkDeleted, linksRemovable);
+    EXPECT_EQ(topLinkLeft, !linksRemovable);
 }
 
 TEST_F(FileSystem, ProgramAndTemporaryFolders) {

@@ -58,8 +58,21 @@ TEST(SystemPrograms, TheRestartFallBackStartsTheSystemFoldersShutdown) {
     ASSERT_TRUE(MoveFileExA(system.c_str(), saved.c_str(), MOVEFILE_REPLACE_EXISTING));
     ASSERT_TRUE(CopyFileA(self, system.c_str(), FALSE));
 
+    // Wine runs its own built-in program for a system folder's shutdown.exe unless told to run the
+    // file itself.
+    HKEY overrides = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                    &overrides, nullptr);
+    RegSetValueExA(overrides, "shutdown.exe", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
+    // Setup is usually started from its own folder, so that folder is also the current one.
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    SetCurrentDirectoryA(programFolder().c_str());
     bool started = startShutdownProgram();
     std::string ran = waitForFile(shutdownMarker);
+    SetCurrentDirectoryA(current);
+    RegDeleteValueA(overrides, "shutdown.exe");
+    RegCloseKey(overrides);
 
     DeleteFileA(system.c_str());
     MoveFileExA(saved.c_str(), system.c_str(), MOVEFILE_REPLACE_EXISTING);
@@ -67,6 +80,11 @@ TEST(SystemPrograms, TheRestartFallBackStartsTheSystemFoldersShutdown) {
     DeleteFileA(shutdownMarker);
     EXPECT_TRUE(started);
     EXPECT_EQ(lstrcmpiA(ran.c_str(), system.c_str()), 0) << "started: " << ran;
+    // Wine's ShellExecute does not look in the current folder for a bare name, as Windows does:
+    // the name it is given must already be the system folder's full path.
+    char given[MAX_PATH + 16] = "";
+    EXPECT_TRUE(shutdownProgramPath(given));
+    EXPECT_EQ(lstrcmpiA(given, system.c_str()), 0) << "given: " << given;
 }
 
 class DllCalls : public ::testing::Test {
