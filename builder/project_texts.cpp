@@ -65,6 +65,16 @@ int placeholderCount(const std::string& text) {
     return count;
 }
 
+// The first conversion of text other than %s (and the literal %%), or "" when there is none.
+std::string otherConversion(const std::string& text) {
+    for (size_t at = text.find('%'); at != std::string::npos; at = text.find('%', at + 2)) {
+        if (at + 1 < text.size() && (text[at + 1] == 's' || text[at + 1] == '%')) continue;
+        size_t end = text.find_first_of("cCdiusSxXp", at + 1);
+        return text.substr(at, end == std::string::npos ? std::string::npos : end - at + 1);
+    }
+    return "";
+}
+
 void replaceAll(std::string* text, const std::string& from, const std::string& to) {
     for (size_t at = text->find(from); at != std::string::npos; at = text->find(from, at + to.size()))
         text->replace(at, from.size(), to);
@@ -85,6 +95,10 @@ TextSink languageSink(const TextContext& context, int codePage, std::map<TextKey
         replaceAll(&filled, "{title}", context.title);
         if (key.first == tableMessages || key.first == tableErrors) {
             auto english = context.english.find(key);
+            std::string other = otherConversion(filled);
+            if (!other.empty())
+                return *what = "has the conversion " + other + "; message texts are given only %s placeholders",
+                       false;
             int expected = english == context.english.end() ? 0 : placeholderCount(english->second);
             if (placeholderCount(filled) != expected)
                 return *what = "has " + std::to_string(placeholderCount(filled)) + " placeholders %s where the English text has " +

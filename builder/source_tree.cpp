@@ -1,6 +1,7 @@
 // source_tree.cpp -- walking source folders and reading file metadata (POSIX).
 #include "source_tree.h"
 
+#include <cctype>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
@@ -39,6 +40,9 @@ bool listFolder(const std::string& folder, const std::string& relative, uint32_t
     for (const std::string& name : names) {
         SourceEntry entry{name, relative.empty() ? name : relative + "/" + name, folder + "/" + name, depth, false};
         if (matchesAny(entry.relative, exclude)) continue;
+        if (!isInstallableName(name))
+            return *err = entry.path + ": the name is a device name or holds * or ?, which Windows cannot create",
+                   false;
         struct stat info;
         if (stat(entry.path.c_str(), &info) != 0)
             return *err = entry.path + ": cannot read (" + std::strerror(errno) + ")", false;
@@ -52,6 +56,15 @@ bool listFolder(const std::string& folder, const std::string& relative, uint32_t
 }
 
 }  // namespace
+
+bool isInstallableName(const std::string& name) {
+    if (name.find_first_of("*?") != std::string::npos) return false;
+    std::string base = name.substr(0, name.find('.'));
+    for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return false;
+    bool numbered = base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0);
+    return !(numbered && base[3] >= '1' && base[3] <= '9');
+}
 
 bool listSourceTree(const std::string& folder, const std::vector<std::string>& exclude,
                     std::vector<SourceEntry>* entries, std::string* err) {

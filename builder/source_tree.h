@@ -22,6 +22,9 @@ struct SourceFileInfo {
 };
 
 // Every entry below folder, depth first, each folder's entries sorted by name (byte order),
+// Whether Windows can create an entry of this name: no device name (CON, PRN, AUX, NUL, COM1-9,
+// LPT1-9, also with an extension) and no * or ?.
+bool isInstallableName(const std::string& name);
 // skipping relative paths matched by a pattern of exclude. False with *err on a read failure.
 bool listSourceTree(const std::string& folder, const std::vector<std::string>& exclude,
                     std::vector<SourceEntry>* entries, std::string* err);

@@ -431,4 +431,19 @@ TEST_F(PackageRoundTrip, FailuresLeaveNoOutputAndNoTemporaryFile) {
     EXPECT_EQ(readDosFields(readFile(root + "/setup.exe").data()).packageOffset, 65535);
 }
 
+TEST_F(PackageRoundTrip, DeviceNamesAndPatternsAreRefusedAsEntryNames) {
+    std::string err;
+    for (const char* name : {"CON", "nul", "Aux.txt", "prn.log.txt", "COM1", "lpt9.dat", "*", "a?b", "sub/con"}) {
+        source(std::string("bad/") + name, Bytes{'x'});
+        EXPECT_FALSE(build(basicProject, root + "/setup.exe", &err)) << name;
+        EXPECT_EQ(err, root + "/src/bad/" + name +
+                           ": the name is a device name or holds * or ?, which Windows cannot create");
+        std::system(("rm -rf '" + root + "/src/bad'").c_str());
+    }
+    EXPECT_NE(access((root + "/setup.exe").c_str(), F_OK), 0) << "nothing is written";
+    for (const char* name : {"CONSOLE", "com10", "com0", "lpt", "nul_", "auxiliary.txt", "x.con"})
+        source(std::string("good/") + name, Bytes{'x'});
+    EXPECT_TRUE(build(basicProject, root + "/setup.exe", &err)) << err;
+}
+
 }  // namespace

@@ -72,6 +72,18 @@ TEST(ProjectTexts, OverridesAreConvertedAndTheirPlaceholdersChecked) {
               "/tmp/t.toml:7: texts.German.messages.9: character U+0142 '\xC5\x82' is not in code page 1252");
     EXPECT_EQ(errorOf(german + "10 = \"Neustart\"\n"),
               "/tmp/t.toml:7: texts.German.messages.10: has 0 placeholders %s where the English text has 1");
+    EXPECT_EQ(errorOf(german + "10 = \"Neustart %d\"\n"),
+              "/tmp/t.toml:7: texts.German.messages.10: has the conversion %d; message texts are given only %s "
+              "placeholders");
+    EXPECT_EQ(errorOf(german + "10 = \"%s: %08lx\"\n"),
+              "/tmp/t.toml:7: texts.German.messages.10: has the conversion %08lx; message texts are given only %s "
+              "placeholders");
+    EXPECT_EQ(errorOf(german + "10 = \"%s %s %s %s\"\n"),
+              "/tmp/t.toml:7: texts.German.messages.10: has 4 placeholders %s where the English text has 1");
+    Project accepted;
+    std::string acceptedErr;
+    EXPECT_TRUE(loadProjectText(german + "10 = \"Neustart %s zu 100%%\"\n", file, &accepted, &acceptedErr))
+        << "a literal % is no conversion: " << acceptedErr;
     EXPECT_EQ(errorOf("[product]\nname = \"N \xE2\x86\x92\"\ntitle = \"T\"\n"),
               "/tmp/t.toml:2: product.name: character U+2192 '\xE2\x86\x92' is not in code page 1252");
 

@@ -23,7 +23,7 @@ const std::map<std::string, std::set<std::string>> allowed = {
       "ExpandEnvironmentStringsA", "FindClose", "FindFirstFileA", "FindNextFileA", "FlushFileBuffers",
       "FormatMessageA", "FreeLibrary", "GetCommandLineA", "GetCurrentProcess", "GetCurrentProcessId",
       "GetCurrentThread", "GetCurrentThreadId", "GetDiskFreeSpaceA", "GetExitCodeProcess", "GetExitCodeThread", "FlushInstructionCache", "GetProcessHeap", "VirtualProtect",
-      "GetFileAttributesA", "GetFileSize", "GetFileTime", "GetFullPathNameA", "GetLastError", "GetLocaleInfoA",
+      "GetFileAttributesA", "GetFileInformationByHandle", "GetFileSize", "GetFileTime", "GetFullPathNameA", "GetLastError", "GetLocaleInfoA",
       "GetModuleFileNameA", "GetModuleHandleA", "GetPrivateProfileStringA", "GetProcAddress", "GetShortPathNameA",
       "GetSystemDirectoryA", "GetTempFileNameA", "GetTempPathA", "GetTickCount", "GetUserDefaultLangID",
       "GetVersion", "GetVersionExA", "GetWindowsDirectoryA", "GlobalAlloc", "GlobalFree", "GlobalLock",
