@@ -446,4 +446,15 @@ TEST_F(PackageRoundTrip, DeviceNamesAndPatternsAreRefusedAsEntryNames) {
     EXPECT_TRUE(build(basicProject, root + "/setup.exe", &err)) << err;
 }
 
+TEST_F(PackageRoundTrip, FilesOf4GiBOrMoreAreRefusedBeforeAnyDataIsRead) {
+    // A sparse file: its size is 4 GiB, its blocks on disk are none.
+    std::string big = root + "/src/big.bin";
+    source("big.bin", Bytes{});
+    ASSERT_EQ(truncate(big.c_str(), 0x100000000LL), 0);
+    std::string err;
+    EXPECT_FALSE(build(basicProject, root + "/setup.exe", &err));
+    EXPECT_EQ(err, big + ": too large (a packaged file must be smaller than 4 GiB)");
+    EXPECT_NE(access((root + "/setup.exe").c_str(), F_OK), 0) << "nothing is written";
+}
+
 }  // namespace
