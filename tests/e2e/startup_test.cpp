@@ -6,8 +6,11 @@
 #include <iostream>
 
 #include "e2e_config.h"
-#include "setup_files.h"
+#include "format/package_format.h"
 #include "message_boxes.h"
+#include "pe_fields.h"
+#include "prefix_snapshot.h"
+#include "setup_files.h"
 #include "wine_session.h"
 
 namespace e2e {
@@ -43,6 +46,34 @@ const Bytes& demoSetupFile(std::string* error) {
 
 uint32_t le32(const Bytes& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+
+void putLe32(Bytes* file, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) (*file)[at + i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+// Expects the snapshot taken after a run to hold the lines it held before, and no others.
+void expectSameLines(const std::set<std::string>& after, const std::set<std::string>& before, const std::string& what) {
+    for (const std::string& line : linesOnlyIn(after, before)) ADD_FAILURE() << what << " gained " << line;
+    for (const std::string& line : linesOnlyIn(before, after)) ADD_FAILURE() << what << " lost " << line;
+}
+
+// A copy of the file with the inflated script size (the word at the script block) replaced, and
+// the package checksum recomputed with the builder's own function, so that only the size check
+// can refuse it.
+Bytes withScriptSize(const Bytes& file, uint32_t scriptSize) {
+    Bytes changed = file;
+    size_t packageStart = packageOffsetOf(file);
+    putLe32(&changed, packageStart + le32(file, packageStart + 4), scriptSize);
+    SigningLayout layout;
+    std::string error;
+    if (!signingLayoutOf(changed.data(), changed.size(), changed.size(), static_cast<uint32_t>(packageStart), &layout,
+                         &error)) {
+        ADD_FAILURE() << "the setup file's layout: " << error;
+        return changed;
+    }
+    putLe32(&changed, dosFileChecksumAt, tolerantChecksum(changed, layout));
+    return changed;
 }
 
 // The middle of the image's resource section (icon, dialogs): data no code runs before the check.
@@ -136,6 +167,41 @@ TEST_F(StartupTest, FileCutShortInsideThePackageIsReported) {
     ASSERT_GT(file.size(), packageStart + 16);
     Bytes cut(file.begin(), file.begin() + static_cast<long>(packageStart + (file.size() - packageStart) / 2));
     expectStartupMessage(cut, "cut-short", {damagedText, unreadableText}, false);
+}
+
+TEST_F(StartupTest, ScriptSizeBeyondWhatTheFileHoldsIsReportedAndNothingIsWritten) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    size_t packageStart = packageOffsetOf(file);
+    size_t scriptBlock = packageStart + le32(file, packageStart + 4);
+    ASSERT_LT(scriptBlock + scriptSizeFieldSize, file.size());
+    // A deflate stream yields at most 1032 bytes per input byte: one byte of compressed script
+    // more than the file holds behind the size field is a size it cannot inflate to.
+    uint32_t held = static_cast<uint32_t>(std::min<size_t>(le32(file, dosScriptReadSizeAt),
+                                                           file.size() - scriptBlock - scriptSizeFieldSize));
+    ASSERT_EQ(withScriptSize(file, le32(file, scriptBlock)), file) << "the recomputed checksum is not the builder's";
+    // The installation would write here and below the Uninstall key.
+    const char target[] = "C:\\Program Files\\Velkorin Demo";
+    ASSERT_FALSE(wine.readFile(std::string(target) + "\\readme.txt").has_value()) << "installed before the test";
+    // Wine records its display devices and creates a folder the first time a window is shown in
+    // the prefix: a damaged file that the checksum refuses shows the same box before the snapshots.
+    expectStartupMessage(withChangedByte(file, file.size() - 1), "first-window", {damagedText}, false);
+    const std::pair<uint32_t, std::string> sizes[] = {{0xFFFFFFFFu, "script-size-all-ones"},
+                                                      {(held + 1) * 1032u, "script-size-one-byte-beyond"}};
+    for (const auto& [size, name] : sizes) {
+        Bytes damaged = withScriptSize(file, size);
+        wine.writeFile("C:\\damaged\\" + name + ".exe", damaged);
+        auto filesBefore = driveSnapshot(wine.prefix() / "drive_c");
+        auto machineBefore = registrySnapshot(wine, "HKLM"), userBefore = registrySnapshot(wine, "HKCU");
+
+        expectStartupMessage(damaged, name, {damagedText}, false);
+
+        expectSameLines(driveSnapshot(wine.prefix() / "drive_c"), filesBefore, name + ": files");
+        expectSameLines(registrySnapshot(wine, "HKLM"), machineBefore, name + ": the machine's registry");
+        expectSameLines(registrySnapshot(wine, "HKCU"), userBefore, name + ": the user's registry");
+        EXPECT_FALSE(wine.readFile(std::string(target) + "\\readme.txt").has_value()) << name;
+    }
 }
 
 TEST_F(StartupTest, IntactSetupFileInstallsSilently) {
