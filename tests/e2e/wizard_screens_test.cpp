@@ -58,7 +58,7 @@ void expectTidyLayout(const std::vector<PlacedControl>& controls, const std::str
         if (controls[i].visible && controls[i].right > controls[i].left && controls[i].bottom > controls[i].top)
             shown.push_back(controls[i]);
     for (size_t i = 0; i < shown.size(); ++i) {
-        EXPECT_TRUE(inside(page, shown[i])) << label << ": outside the page: " << describe(shown[i]);
+        EXPECT_TRUE(inside(page, shown[i])) << label << ": outside the page " << describe(page) << ": " << describe(shown[i]);
         for (size_t j = i + 1; j < shown.size(); ++j) {
             const PlacedControl &a = shown[i], &b = shown[j];
             bool framed = (a.className == "Button" && inside(a, b)) || (b.className == "Button" && inside(b, a));
