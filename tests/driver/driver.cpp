@@ -22,6 +22,8 @@
 //   set-text ID TEXT        sets the control's text with WM_SETTEXT
 //   check ID / uncheck ID   clicks a check box or radio button when its state differs
 //   select ID INDEX         selects a list box or combo box item and notifies the parent
+//   key VK                  posts a key press (WM_KEYDOWN, WM_KEYUP) of this virtual key to the
+//                           window that has the keyboard focus in the current dialog's thread
 //   syscommand CLASS CODE   posts WM_SYSCOMMAND CODE to the top-level window of this class
 //   wait-gone MS            waits until the current dialog no longer exists
 //   launch COMMAND_LINE     starts a process (one argument: the whole command line)
@@ -229,6 +231,19 @@ static int selectCommand(char** args) {
     return driverDone;
 }
 
+static int keyCommand(char** args) {
+    if (!needDialog()) return driverNotFound;
+    GUITHREADINFO thread;
+    ZeroMemory(&thread, sizeof(thread));
+    thread.cbSize = sizeof(thread);
+    DWORD threadId = GetWindowThreadProcessId(driver.dialog, nullptr);
+    HWND target = GetGUIThreadInfo(threadId, &thread) && thread.hwndFocus ? thread.hwndFocus : driver.dialog;
+    WPARAM key = static_cast<WPARAM>(parseNumber(args[0]));
+    PostMessageA(target, WM_KEYDOWN, key, 1);
+    PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+    return driverDone;
+}
+
 static int sysCommandCommand(char** args) {
     HWND window = FindWindowA(args[0], nullptr);
     if (!window) return fail(driverNotFound, "no window of the class", args[0]);
@@ -355,6 +370,7 @@ static const Command commands[] = {
     {"launch", 1, launchCommand},          {"wait-exit", 1, waitExitCommand},
     {"watch", 1, watchCommand},            {"sleep", 1, sleepCommand},
     {"image-pages", 1, imagePagesCommand}, {"syscommand", 2, sysCommandCommand},
+    {"key", 1, keyCommand},
 };
 
 static const Command* findCommand(const char* name) {

@@ -134,6 +134,22 @@ TEST_F(WizardCancel, CancelWhileInstallingRollsBackToTheSnapshot) {
     expectSameLines({}, removed(before, after), "lost by the rollback");
 }
 
+TEST_F(WizardCancel, EnterGoesOnAndEscapeAsksTheCancelQuestion) {
+    WizardRun wizard(wine, caption);
+    ASSERT_TRUE(wizard.start(setup));
+    wizard.page(titles[0]);
+    wine.driver({"wait-dialog", caption, "1000", "key", std::to_string(0x0D)});  // Enter
+    ASSERT_TRUE(wizard.page(titles[1], 5s)) << "Enter is Next";
+    wine.driver({"wait-dialog", caption, "1000", "key", std::to_string(0x1B)});  // Esc
+    std::optional<DialogDump> box = wizard.box(5s);
+    ASSERT_TRUE(box) << "Esc is Cancel";
+    EXPECT_EQ(box->text(messageTextId).value_or("<no text>"), quitQuestion);
+    wizard.answer(*box, boxYes);
+    WindowsRun ended = wizard.finish();
+    ASSERT_TRUE(ended.ended);
+    EXPECT_EQ(ended.exitCode, exitCancelled);
+}
+
 // Types the folder, presses Next and expects the box with this text; the page stays.
 void expectRefused(WizardRun& wizard, const std::string& folder, const std::string& text) {
     SCOPED_TRACE(folder);
