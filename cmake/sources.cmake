@@ -64,6 +64,10 @@ set(VELKORIN_SHELL_SOURCES
   install/reboot.cpp
   uninstall/removal_worker.cpp
   uninstall/uninstaller.cpp
+  uninstall/leftover_tree.cpp
+  uninstall/uninstall_window.cpp
+  uninstall/self_removal.cpp
+  uninstall/page_procedure_standin.cpp
 )
 # Only in velkorin.exe: the start routine, the entry point and the few C-runtime helpers the
 # compiler expects.

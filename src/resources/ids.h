@@ -5,6 +5,7 @@
 #define IDI_SETUP 100
 
 // ---- dialogs (129..) ----
+#define IDD_UNINSTALL_WINDOW 141
 #define IDD_QUESTION 200
 
 // ---- controls (1000..) ----
