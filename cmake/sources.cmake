@@ -67,7 +67,14 @@ set(VELKORIN_SHELL_SOURCES
   uninstall/leftover_tree.cpp
   uninstall/uninstall_window.cpp
   uninstall/self_removal.cpp
-  uninstall/page_procedure_standin.cpp
+  ui/page_painting.cpp
+  ui/page_procedure.cpp
+  ui/wizard_pages.cpp
+  ui/folder_pages.cpp
+  ui/destination_check.cpp
+  ui/wizard_frame.cpp
+  ui/background_window.cpp
+  startup/wizard_mode.cpp
 )
 # Only in velkorin.exe: the start routine, the entry point and the few C-runtime helpers the
 # compiler expects.

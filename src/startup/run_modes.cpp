@@ -64,15 +64,14 @@ static DWORD runUninstallMode() {
     return exitSuccess;
 }
 
-// The start actions, then the chosen way of installing. The wizard is not part of this build
-// yet: in wizard mode nothing is installed, and the exit code says so.
+// The start actions, then the chosen way of installing.
 static DWORD runInstallMode() {
     char line[96];
     wsprintfA(line, "Velkorin: package verified, %u records read, %s mode", static_cast<unsigned>(state.recordsRead),
               state.silentMode ? "silent" : "wizard");
     traceLine(line);
     runActionLists(&state.startLaunches, &state.startDllCalls);
-    return state.silentMode ? runSilentInstall() : exitFailed;
+    return state.silentMode ? runSilentInstall() : runWizardInstall();
 }
 
 // The requirement check after the script walk: an unmet requirement ends the run with its message
