@@ -37,7 +37,8 @@ bench_cleanup() {
 bench_start() {
   work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
   prefix=$work/prefix
-  export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+  # 32-bit prefix: both installers are 32-bit, and wine64 would make a 64-bit one by default.
+  export WINEARCH=win32 WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
   trap bench_cleanup EXIT
 }
 

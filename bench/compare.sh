@@ -136,8 +136,13 @@ verify_install() { # WHO TARGET PAYLOAD_DIR SETUP
   [ "$extra" = "$expected" ] || { fail "$who: $extra files beside the payload, expected $expected"; return 1; }
   if [ "$who" = velkorin ]; then
     image=$(od -An -tu2 -j18 -N2 "$setup" | tr -d ' ')
-    head -c "$image" "$setup" | python3 -c 'import sys; d = bytearray(sys.stdin.buffer.read()); d[18:20] = b"\0\0"; sys.stdout.buffer.write(d)' >"$work/expected-uninstaller"
-    cmp -s "$work/expected-uninstaller" "$target/uninstall.exe" ||
+    # The uninstaller is the stub image with the image-size word cleared, its own PE CheckSum and
+    # no security directory entry: compare with those fields cleared on both sides.
+    local clear='import sys; d = bytearray(sys.stdin.buffer.read()); d[18:20] = b"\0\0"; pe = int.from_bytes(d[60:64], "little")
+d[pe + 88:pe + 92] = bytes(4); d[pe + 152:pe + 160] = bytes(8); sys.stdout.buffer.write(d)'
+    head -c "$image" "$setup" | python3 -c "$clear" >"$work/expected-uninstaller"
+    python3 -c "$clear" <"$target/uninstall.exe" >"$work/installed-uninstaller" 2>/dev/null
+    cmp -s "$work/expected-uninstaller" "$work/installed-uninstaller" ||
       { fail "velkorin: uninstall.exe ($(stat -c %s "$target/uninstall.exe" 2>/dev/null || echo no) bytes) is not the stub image ($image bytes)"; return 1; }
   else
     [ "$(head -c 2 "$target/uninstall.exe" 2>/dev/null)" = MZ ] && [ "$(stat -c %s "$target/uninstall.exe")" -gt 10000 ] ||

@@ -109,3 +109,9 @@ bool inflateSync(const uint8_t* data, size_t size, size_t limit, Bytes* out) {
     inflateEnd(&s);
     return ok;
 }
+
+void padSyncStream(Bytes* stream, uint64_t end, uint32_t alignment) {
+    static const uint8_t emptyStoredBlock[] = {0x00, 0x00, 0x00, 0xFF, 0xFF};
+    for (; end % alignment; end += sizeof(emptyStoredBlock))
+        stream->insert(stream->end(), emptyStoredBlock, emptyStoredBlock + sizeof(emptyStoredBlock));
+}

@@ -28,6 +28,10 @@ private:
 
 // Compresses a whole buffer into one package stream.
 bool deflateSync(const uint8_t* data, size_t size, Bytes* out);
+// Appends empty stored blocks (00 00 00 FF FF, each a complete sync flush) to a package stream
+// that will end at file offset end, until that end is a multiple of alignment (a power of two,
+// at most 8: five bytes a block reach every remainder).
+void padSyncStream(Bytes* stream, uint64_t end, uint32_t alignment);
 // Inflates a package stream (no final block needed) into at most limit bytes. False when the
 // stream is damaged; *out then holds what could be produced.
 bool inflateSync(const uint8_t* data, size_t size, size_t limit, Bytes* out);

@@ -20,6 +20,7 @@ struct Options {
     std::string project, output, stub = VELKORIN_DEFAULT_STUB, setup;
     unsigned threads = 0;
     bool quiet = false;
+    SigningOptions signing;
 };
 
 int fail(const std::string& message) {
@@ -31,13 +32,15 @@ int runBuild(const Options& o) {
     Project project;
     std::string err;
     if (!loadProject(o.project, &project, &err)) return fail(err);
-    BuildOptions build{o.stub, o.output, o.threads};
+    BuildOptions build{o.stub, o.output, o.threads, o.signing};
+    if (build.signing.enabled && build.signing.description.empty()) build.signing.description = project.productTitle;
     BuildSummary s;
     if (!buildSetup(project, build, &s, &err)) return fail(err);
     if (!o.quiet)
         std::fprintf(stderr, "%s: %llu bytes (stub %u, %u files, %u folders, %u bytes to install, script %u -> %u)\n",
                      o.output.c_str(), static_cast<unsigned long long>(s.setupSize), s.stubSize, s.files, s.folders,
                      s.requiredSpace, s.scriptSize, s.scriptStreamSize);
+    if (!o.quiet && o.signing.enabled) std::fprintf(stderr, "%s: signed\n", o.output.c_str());
     return 0;
 }
 
@@ -57,6 +60,16 @@ void declareBuild(CLI::App* c, Options* o) {
     c->add_option("--stub", o->stub, "stub program image")->capture_default_str();
     c->add_option("-j,--jobs", o->threads, "compression threads (0: all cores)");
     c->add_flag("-q,--quiet", o->quiet, "no summary line");
+    SigningOptions* s = &o->signing;
+    c->add_flag("--sign", s->enabled, "sign the setup file (osslsigncode; signtool on Windows when present)");
+    c->add_option("--certificate", s->certificate, "signing certificate (PEM or DER), with --key");
+    c->add_option("--key", s->key, "the certificate's private key");
+    c->add_option("--pkcs12", s->pkcs12, "PKCS#12 file holding certificate and key");
+    c->add_option("--password-file", s->passwordFile, "file whose first line is the key's password");
+    c->add_option("--password-env", s->passwordVariable, "environment variable holding the key's password");
+    c->add_option("--timestamp-url", s->timestampUrl, "RFC 3161 time-stamp server");
+    c->add_option("--signer", s->tool, "the signing program to run");
+    c->add_option("--description", s->description, "description in the signature (default: the product title)");
 }
 
 void declareInspect(CLI::App* c, Options* o) { c->add_option("setup", o->setup, "setup file")->required(); }

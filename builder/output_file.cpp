@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
+
+#include "pe_fields.h"
 
 OutputFile::~OutputFile() {
     if (file_) std::fclose(file_);
@@ -27,7 +30,7 @@ bool OutputFile::open(const std::string& target, std::string* err) {
     temporary_ = pattern;
     file_ = fdopen(fd, "w+b");
     if (!file_) {
-        close(fd);
+        ::close(fd);
         return fail("cannot open the temporary file", err);
     }
     return true;
@@ -52,25 +55,45 @@ bool OutputFile::patchU32(uint64_t at, uint32_t value, std::string* err) {
     return patch(at, bytes, 4, err);
 }
 
-bool OutputFile::checksumFrom(uint64_t from, uint32_t* checksum, std::string* err) {
+template <typename Use>
+bool OutputFile::readBack(uint64_t from, Use use, std::string* err) {
     if (std::fflush(file_) != 0 || fseeko(file_, static_cast<off_t>(from), SEEK_SET) != 0)
         return fail("cannot read back", err);
-    uLong running = adler32(0, nullptr, 0);
-    uint8_t chunk[65536];
+    std::vector<uint8_t> chunk(65536);
     size_t got;
-    while ((got = std::fread(chunk, 1, sizeof(chunk), file_)) > 0) running = adler32(running, chunk, static_cast<uInt>(got));
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), file_)) > 0) use(chunk.data(), got);
     if (std::ferror(file_) || fseeko(file_, 0, SEEK_END) != 0) return fail("cannot read back", err);
+    return true;
+}
+
+bool OutputFile::checksumFrom(uint64_t from, uint32_t* checksum, std::string* err) {
+    uLong running = adler32(0, nullptr, 0);
+    if (!readBack(from, [&](const uint8_t* data, size_t size) { running = adler32_z(running, data, size); }, err))
+        return false;
     *checksum = static_cast<uint32_t>(running);
     return true;
 }
 
-bool OutputFile::commit(std::string* err) {
+bool OutputFile::peCheckSum(uint32_t checkSumAt, uint32_t* value, std::string* err) {
+    PeCheckSum sum(checkSumAt);
+    if (!readBack(0, [&](const uint8_t* data, size_t size) { sum.update(data, size); }, err)) return false;
+    *value = sum.value();
+    return true;
+}
+
+bool OutputFile::close(std::string* err) {
     // The setup file is a program: give it the usual permissions of one.
     if (fchmod(fileno(file_), 0755) != 0) return fail("cannot set permissions", err);
     bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     if (!closed) return fail("cannot write", err);
-    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) return fail("cannot rename the temporary file", err);
-    temporary_.clear();
     return true;
 }
+
+bool OutputFile::commitFrom(const std::string& finished, std::string* err) {
+    if (std::rename(finished.c_str(), target_.c_str()) != 0) return fail("cannot rename the finished file", err);
+    if (finished == temporary_) temporary_.clear();
+    return true;
+}
+
+bool OutputFile::commit(std::string* err) { return close(err) && commitFrom(temporary_, err); }

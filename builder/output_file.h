@@ -26,11 +26,20 @@ public:
     bool patchU32(uint64_t at, uint32_t value, std::string* err);
     // Adler-32 of the bytes from offset `from` to the end.
     bool checksumFrom(uint64_t from, uint32_t* checksum, std::string* err);
+    // The PE CheckSum of the whole file, the field at checkSumAt left out.
+    bool peCheckSum(uint32_t checkSumAt, uint32_t* value, std::string* err);
+    // Flushes and closes the temporary file, which stays in place; its name.
+    bool close(std::string* err);
+    const std::string& temporaryPath() const { return temporary_; }
+    // Renames a closed temporary file, or another finished file, to the target.
+    bool commitFrom(const std::string& finished, std::string* err);
     // Flushes, closes and renames the temporary file to the target.
     bool commit(std::string* err);
 
 private:
     bool fail(const std::string& what, std::string* err);
+    // Reads the file back from offset `from` to the end, handing each piece to use.
+    template <typename Use> bool readBack(uint64_t from, Use use, std::string* err);
     std::FILE* file_ = nullptr;
     std::string target_, temporary_;
     uint64_t size_ = 0;

@@ -3,12 +3,14 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "deflate.h"
 #include "format/package_format.h"
+#include "pe_fields.h"
 #include "record_dump.h"
 
 namespace {
@@ -111,6 +113,25 @@ InspectResult inspectSetup(const Bytes& file, std::string* report) {
     if (file.size() > checksumStart)
         computed = adler32_z(computed, file.data() + checksumStart, file.size() - checksumStart);
     if (computed == stored) return r.line("checksum: ok"), InspectResult::checksumOk;
+    SigningLayout layout;
+    std::string why;
+    if (!signingLayoutOf(file.data(), std::min<size_t>(file.size(), packageOffset), file.size(), packageOffset,
+                         &layout, &why)) {
+        r.line("signature: refused: %s", why.c_str());
+    } else {
+        uint32_t peSum = peCheckSumOf(file, layout.checkSumAt), peStored = loadU32(file.data() + layout.checkSumAt);
+        r.line("PE CheckSum: 0x%08X (%s)", peStored, peSum == peStored ? "valid" : "wrong");
+        if (layout.tableSize)
+            r.line("signature: certificate table at %u, %u bytes, right behind the package", layout.tableAt,
+                   layout.tableSize);
+        uint32_t tolerant = tolerantChecksum(file, layout);
+        if (tolerant == stored)
+            return r.line("checksum: ok (bytes 40..%llu, PE CheckSum and security entry as zeros)",
+                          static_cast<unsigned long long>(layout.packageEnd)), InspectResult::checksumOk;
+        r.line("checksum: MISMATCH (stored 0x%08X, computed 0x%08X, as signed 0x%08X)", stored,
+               static_cast<uint32_t>(computed), tolerant);
+        return InspectResult::checksumMismatch;
+    }
     r.line("checksum: MISMATCH (stored 0x%08X, computed 0x%08X)", stored, static_cast<uint32_t>(computed));
     return InspectResult::checksumMismatch;
 }

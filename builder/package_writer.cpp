@@ -10,6 +10,7 @@
 #include "deflate.h"
 #include "file_area.h"
 #include "output_file.h"
+#include "pe_fields.h"
 #include "script_writer.h"
 
 bool loadStub(const std::string& path, Bytes* stub, std::string* err) {
@@ -22,6 +23,12 @@ bool loadStub(const std::string& path, Bytes* stub, std::string* err) {
                       " bytes; it must be smaller than 65536 bytes, since the package offset is 16 bits", false;
     if (stub->size() < dosHeaderSize || (*stub)[0] != 'M' || (*stub)[1] != 'Z')
         return *err = path + ": not a program image (no DOS header)", false;
+    SigningLayout layout;
+    std::string noPe;
+    if (!signingLayoutOf(stub->data(), stub->size(), stub->size(), 0, &layout, &noPe)) return true;  // no PE header
+    if (layout.tableSize || loadU32(stub->data() + layout.securityAt))
+        return *err = path + ": the stub is signed; sign the setup file instead (--sign)", false;
+    patchU32(stub, layout.checkSumAt, 0);
     return true;
 }
 
@@ -36,15 +43,50 @@ bool packScript(const Project& project, Bytes* block, uint32_t* scriptSize, std:
     return true;
 }
 
-// Writes the DOS-header fields, then the checksum over bytes 40..end last of all.
-static bool patchDosFields(OutputFile* out, uint16_t packageOffset, uint32_t scriptReadSize, std::string* err) {
+// Writes the DOS-header fields, then the checksum over bytes 40..end (the PE CheckSum field and
+// the security entry are still zeros, as the stub counts them), then the PE CheckSum last of all.
+static bool patchDosFields(OutputFile* out, const Bytes& stub, uint32_t scriptReadSize, std::string* err) {
+    uint16_t packageOffset = static_cast<uint16_t>(stub.size());
     uint8_t offset[2] = {static_cast<uint8_t>(packageOffset), static_cast<uint8_t>(packageOffset >> 8)};
-    uint32_t checksum;
+    SigningLayout layout;
+    std::string noPe;
+    bool pe = signingLayoutOf(stub.data(), stub.size(), stub.size(), 0, &layout, &noPe);
+    uint32_t checksum, peCheckSum;
     return out->patch(dosPackageOffsetAt, offset, 2, err) && out->patchU32(dosScriptReadSizeAt, scriptReadSize, err) &&
-           out->checksumFrom(checksumStart, &checksum, err) && out->patchU32(dosFileChecksumAt, checksum, err);
+           out->checksumFrom(checksumStart, &checksum, err) && out->patchU32(dosFileChecksumAt, checksum, err) &&
+           (!pe || (out->peCheckSum(layout.checkSumAt, &peCheckSum, err) &&
+                    out->patchU32(layout.checkSumAt, peCheckSum, err)));
+}
+
+// Signs the closed temporary file into a second one beside it and checks that the signature sits
+// where the stub looks for it: a certificate table right behind the package, to the end.
+static bool signAndCommit(OutputFile* out, const Bytes& stub, uint64_t packageEnd, const SigningOptions& signing,
+                          std::string* err) {
+    std::string unsigned_ = out->temporaryPath(), signed_ = unsigned_ + ".signed";
+    if (!out->close(err)) return false;
+    bool ok = signFile(signing, unsigned_, signed_, err);
+    if (ok) {
+        std::ifstream in(signed_, std::ios::binary | std::ios::ate);
+        uint64_t size = in ? static_cast<uint64_t>(in.tellg()) : 0;
+        Bytes header(stub.size());
+        in.seekg(0);
+        SigningLayout layout;
+        ok = in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size())) &&
+             signingLayoutOf(header.data(), header.size(), size, static_cast<uint32_t>(stub.size()), &layout, err);
+        if (!ok && err->empty()) *err = "cannot read the signed file back";
+        if (ok && (layout.tableSize == 0 || layout.packageEnd != packageEnd)) {
+            ok = false;
+            *err = "the signing tool did not put its certificate table right behind the package";
+        }
+        if (!ok) *err = signed_ + ": " + *err;
+    }
+    ok = ok && out->commitFrom(signed_, err);
+    if (!ok) std::remove(signed_.c_str());
+    return ok;
 }
 
 bool buildSetup(const Project& project, const BuildOptions& options, BuildSummary* summary, std::string* err) {
+    if (!checkSigningOptions(options.signing, err)) return false;
     Bytes stub, script;
     uint32_t scriptSize;
     if (!loadStub(options.stubPath, &stub, err) || !packScript(project, &script, &scriptSize, err)) return false;
@@ -61,14 +103,18 @@ bool buildSetup(const Project& project, const BuildOptions& options, BuildSummar
     uint64_t scriptOffset = out.size() - packageStart;
     if (scriptOffset + script.size() > 0xFFFFFFFFu) return *err = "the package is larger than 4 GiB", false;
     uint32_t requiredSpace = area.requiredSpace > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(area.requiredSpace);
+    // The package ends on an 8-byte boundary: a signing tool then puts its certificate table
+    // right behind it, with no padding between.
+    padSyncStream(&script, out.size() + script.size(), certificateAlignment);
     uint32_t streamSize = static_cast<uint32_t>(script.size() - scriptSizeFieldSize);
     // The stub reads this many bytes for the stream; the end of the file cuts the read short.
     uint32_t scriptReadSize = scriptSize > streamSize ? scriptSize : streamSize;
     if (!out.write(script, err) || !out.patchU32(packageStart + 4, static_cast<uint32_t>(scriptOffset), err) ||
         !out.patchU32(packageStart + 8, requiredSpace, err) ||
-        !patchDosFields(&out, static_cast<uint16_t>(packageStart), scriptReadSize, err))
+        !patchDosFields(&out, stub, scriptReadSize, err))
         return false;
     *summary = BuildSummary{static_cast<uint32_t>(stub.size()), area.files, area.folders, requiredSpace,
                             scriptSize, streamSize, out.size()};
+    if (options.signing.enabled) return signAndCommit(&out, stub, out.size(), options.signing, err);
     return out.commit(err);
 }

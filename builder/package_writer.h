@@ -6,11 +6,13 @@
 
 #include "byte_buffer.h"
 #include "project.h"
+#include "signing.h"
 
 struct BuildOptions {
     std::string stubPath;
     std::string outputPath;
     unsigned threads = 0;  // 0: all cores
+    SigningOptions signing;
 };
 
 struct BuildSummary {
@@ -21,7 +23,8 @@ struct BuildSummary {
     uint64_t setupSize;
 };
 
-// Reads and checks a stub image: at least a DOS header, "MZ", smaller than 64 KiB.
+// Reads and checks a stub image: at least a DOS header, "MZ", smaller than 64 KiB, not signed.
+// Its PE CheckSum field is cleared: the builder writes the setup file's own.
 bool loadStub(const std::string& path, Bytes* stub, std::string* err);
 // The script of a project as the package stores it: u32 inflated size, then the zlib stream.
 bool packScript(const Project& project, Bytes* block, uint32_t* scriptSize, std::string* err);

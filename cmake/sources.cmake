@@ -14,6 +14,7 @@ set(VELKORIN_CORE_SOURCES
   install/rename_section.cpp
   install/install_log_lines.cpp
   install/file_table.cpp
+  install/uninstaller_image.cpp
   install/directory_levels.cpp
   system/windows_version_code.cpp
   script/setup_state.cpp

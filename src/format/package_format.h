@@ -15,6 +15,16 @@ constexpr uint32_t checksumBlock = 0x40000;   // the stub sums the file in reads
 constexpr uint32_t checksumSmallBlock = 512;  // ... or of this one when no larger buffer is to be had
 constexpr uint32_t maxStubSize = 65536;       // packageOffset is 16 bits: the image must be smaller
 
+// ---- What signing changes -----------------------------------------------------------------------
+// A signing tool rewrites two fields of the PE header and appends a certificate table that the
+// security directory entry points to. The builder's checksum counts both fields as zeros and ends
+// where the table starts, so that a signed file still proves its own bytes.
+constexpr uint32_t dosPeOffsetAt = 0x3C;         // u32: file offset of the "PE\0\0" signature
+constexpr uint32_t peCheckSumAt = 88;             // u32 CheckSum, from the signature (PE32)
+constexpr uint32_t peSecurityEntryAt = 152;       // u32 file offset, u32 size of the certificate table
+constexpr uint32_t peSecurityEntrySize = 8;
+constexpr uint32_t certificateAlignment = 8;      // the table starts and ends on this boundary
+
 // ---- Package header (at packageOffset) ---------------------------------------------------------
 #pragma pack(push, 1)
 struct PackageHeader {

@@ -8,6 +8,7 @@
 #include "install/reboot.h"
 #include "install/shared_files.h"
 #include "install/shortcuts.h"
+#include "install/uninstaller_image.h"
 #include "install/worker_control.h"
 #include "script/fields.h"
 #include "script/text_tools.h"
@@ -69,7 +70,8 @@ static bool writeAll(HANDLE file, const void* bytes, DWORD count) {
 }
 
 // The program without its package: the first packageOffset bytes, with that field set to 0, so
-// that the copy starts as the uninstaller. Only the image is mapped, so that a package of any
+// that the copy starts as the uninstaller, and without a signature entry that would point past
+// its end. Only the image is mapped, so that a package of any
 // size leaves room for the view. On any failure the copy is deleted, the system error kept.
 bool writeUninstallerImage(const char* path) {
     HANDLE mapping = CreateFileMappingA(state.selfFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
@@ -81,11 +83,10 @@ bool writeUninstallerImage(const char* path) {
     HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_TEMPORARY, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
-        BYTE header[dosHeaderSize];
-        copyBytes(header, image, dosHeaderSize);
-        header[dosPackageOffsetAt] = header[dosPackageOffsetAt + 1] = 0;
+        BYTE headers[uninstallerHeaderRoom];
+        DWORD headerSize = uninstallerHeaders(image, state.packageOffset, headers);
         written = writeAll(file, image, state.packageOffset) &&
-                  SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 && writeAll(file, header, dosHeaderSize);
+                  SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 && writeAll(file, headers, headerSize);
         DWORD error = GetLastError();
         written = CloseHandle(file) && written;
         if (!written) {

@@ -5,7 +5,7 @@
 
 #include "support/heap.h"
 
-static DWORD readU32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24); }
+DWORD readU32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24); }
 
 DosFields readDosFields(const BYTE* header) {
     DosFields fields;
@@ -15,12 +15,14 @@ DosFields readDosFields(const BYTE* header) {
     return fields;
 }
 
-bool computePackageChecksum(ChunkReader read, void* context, DWORD fileSize, DWORD* checksum) {
+bool computePackageChecksum(ChunkReader read, void* context, DWORD fileSize, DWORD* checksum,
+                            const SigningFields* signing, DWORD* tolerant) {
     BYTE small[checksumSmallBlock];
     BYTE* block = static_cast<BYTE*>(heapAlloc(checksumBlock));
     DWORD blockSize = block ? checksumBlock : checksumSmallBlock;
     BYTE* buffer = block ? block : small;
-    uLong running = adler32(0, nullptr, 0);
+    uLong running = adler32(0, nullptr, 0), atPackageEnd = running;
+    DWORD position = checksumStart;
     DWORD remaining = fileSize > checksumStart ? fileSize - checksumStart : 0;
     bool complete = true;
     while (remaining > 0) {
@@ -29,12 +31,36 @@ bool computePackageChecksum(ChunkReader read, void* context, DWORD fileSize, DWO
             complete = false;
             break;
         }
-        running = adler32(running, buffer, size);
+        // The tolerant sum is the running value where the package ends, when that is in this block.
+        bool endsHere = signing && signing->packageEnd > position && signing->packageEnd - position <= size;
+        DWORD head = endsHere ? signing->packageEnd - position : size;
+        running = adler32(running, buffer, head);
+        if (endsHere) atPackageEnd = running;
+        running = adler32(running, buffer + head, size - head);
+        position += size;
         remaining -= size;
     }
     heapFree(block);
     if (complete) *checksum = static_cast<DWORD>(running);
+    if (complete && signing) {
+        DWORD length = signing->packageEnd - checksumStart;
+        DWORD sum = adlerWithZeros(static_cast<DWORD>(atPackageEnd), length, signing->checkSumAt - checksumStart,
+                                   signing->checkSum, sizeof(signing->checkSum));
+        *tolerant = adlerWithZeros(sum, length, signing->securityAt - checksumStart, signing->security,
+                                   sizeof(signing->security));
+    }
     return complete;
+}
+
+DWORD adlerWithZeros(DWORD sum, DWORD length, DWORD position, const BYTE* bytes, DWORD count) {
+    const DWORD base = 65521;
+    DWORD a = sum & 0xFFFF, b = sum >> 16;
+    for (DWORD i = 0; i < count; ++i) {
+        DWORD weight = (length - position - i) % base;  // the byte is counted this often into b
+        a = (a + base - bytes[i]) % base;
+        b = (b + base - weight * bytes[i] % base) % base;
+    }
+    return b << 16 | a;
 }
 
 static voidpf inflaterAlloc(voidpf, uInt items, uInt size) { return heapAlloc(items * size); }

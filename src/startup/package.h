@@ -11,15 +11,32 @@ struct DosFields {
     DWORD fileChecksum;
 };
 
+// The two header fields that signing rewrites, as found in the file, and where the part of the
+// file that the builder summed ends: the start of the certificate table, or the end of the file.
+struct SigningFields {
+    DWORD checkSumAt;   // file offset of the PE CheckSum field
+    BYTE checkSum[4];
+    DWORD securityAt;   // file offset of the security directory entry
+    BYTE security[peSecurityEntrySize];
+    DWORD packageEnd;
+};
+
 // Reads count bytes at the reader's current position; returns the number of bytes read.
 typedef DWORD (*ChunkReader)(void* context, BYTE* buffer, DWORD count);
 
 // The three builder fields of a 64-byte DOS header.
 DosFields readDosFields(const BYTE* header);
+// A little-endian u32.
+DWORD readU32(const BYTE* p);
 // Adler-32 of the file bytes from offset 40 to fileSize, read in blocks of checksumBlock bytes
 // (a heap buffer; 512-byte reads when it cannot be had) from a reader positioned at offset 40.
-// False when a read comes back short.
-bool computePackageChecksum(ChunkReader read, void* context, DWORD fileSize, DWORD* checksum);
+// With signing fields also, in the same pass, the tolerant sum: bytes 40 to packageEnd with the
+// two fields counted as zeros. False when a read comes back short.
+bool computePackageChecksum(ChunkReader read, void* context, DWORD fileSize, DWORD* checksum,
+                            const SigningFields* signing = nullptr, DWORD* tolerant = nullptr);
+// The Adler-32 of length bytes with the count bytes at position (from the start of the summed
+// bytes) counted as zeros instead of their values, from the sum over the bytes as they are.
+DWORD adlerWithZeros(DWORD sum, DWORD length, DWORD position, const BYTE* bytes, DWORD count);
 // Inflates one zlib stream (possibly ending in a sync flush with no trailer) into destination.
 // Moves the progress bar by the consumed input as a percentage of progressTotal (0: no moves).
 // Returns the bytes produced, or -1 when the inflater cannot be initialised.

@@ -19,23 +19,53 @@ static bool readAt(DWORD offset, void* buffer, DWORD count) {
     return readFromSelf(state.selfFile, static_cast<BYTE*>(buffer), count) == count;
 }
 
-static bool checksumHolds(DWORD fileSize) {
-    DWORD checksum = 0;
+// The signing fields of the image and where the package ends: at the certificate table that the
+// security directory entry names, which must be aligned and run to the end of the file, or at the
+// end of the file when there is none. False when the header leaves no room for the fields.
+static bool readSigningFields(const BYTE* header, DWORD fileSize, SigningFields* fields) {
+    DWORD pe = readU32(header + dosPeOffsetAt);
+    if (pe > state.packageOffset || state.packageOffset - pe < peSecurityEntryAt + peSecurityEntrySize) return false;
+    fields->checkSumAt = pe + peCheckSumAt;
+    fields->securityAt = pe + peSecurityEntryAt;
+    if (!readAt(fields->checkSumAt, fields->checkSum, sizeof(fields->checkSum)) ||
+        !readAt(fields->securityAt, fields->security, sizeof(fields->security)))
+        return false;
+    DWORD tableAt = readU32(fields->security), tableSize = readU32(fields->security + 4);
+    fields->packageEnd = fileSize;
+    if (tableSize == 0) return true;
+    if (tableAt % certificateAlignment || tableAt < state.packageOffset + sizeof(PackageHeader) ||
+        tableAt > fileSize || fileSize - tableAt != tableSize)
+        return false;
+    fields->packageEnd = tableAt;
+    return true;
+}
+
+// The sum over bytes 40..end as the builder has always written it, or else the tolerant sum of a
+// file that was signed after it was built (or built with a valid PE CheckSum). Sets *packageEnd.
+static bool checksumHolds(const BYTE* header, DWORD fileSize, DWORD* packageEnd) {
+    SigningFields signing;
+    bool signable = readSigningFields(header, fileSize, &signing);
+    DWORD checksum = 0, tolerant = 0;
     SetFilePointer(state.selfFile, checksumStart, nullptr, FILE_BEGIN);
-    if (!computePackageChecksum(readFromSelf, state.selfFile, fileSize, &checksum)) {
+    if (!computePackageChecksum(readFromSelf, state.selfFile, fileSize, &checksum, signable ? &signing : nullptr,
+                                &tolerant)) {
         showStartupError("Error verifying the file CRC.");
         return false;
     }
-    if (checksum != state.fileChecksum) {
-        showStartupError("The installer file is damaged!");
-        return false;
+    *packageEnd = fileSize;
+    if (checksum == state.fileChecksum) return true;
+    if (signable && tolerant == state.fileChecksum) {
+        *packageEnd = signing.packageEnd;
+        return true;
     }
-    return true;
+    showStartupError("The installer file is damaged!");
+    return false;
 }
 
 // Reads and inflates the script. The checksum proves the bytes are the builder's, but a package
 // header pointing outside the file (a damaged builder, a crafted file) must still not make the
 // program read or allocate past the file: such a package counts as damaged.
+// fileSize is where the package ends: a certificate table behind it is not read.
 static bool loadScript(DWORD fileSize) {
     DWORD packageStart = state.packageOffset;
     if (fileSize < packageStart + sizeof(PackageHeader) || !readAt(packageStart, &state.package, sizeof(PackageHeader)))
@@ -76,8 +106,9 @@ PackageResult verifyPackage() {
         showStartupError("Error retrieving the module file size.");
         return packageFailed;
     }
-    if (!checksumHolds(fileSize)) return packageFailed;
-    if (!loadScript(fileSize)) {
+    DWORD packageEnd;
+    if (!checksumHolds(header, fileSize, &packageEnd)) return packageFailed;
+    if (!loadScript(packageEnd)) {
         showStartupError("The installer file is damaged!");
         return packageFailed;
     }

@@ -10,6 +10,7 @@ namespace e2e::config {
 std::filesystem::path root();          // VELKORIN_ROOT: the source tree
 std::filesystem::path stub();          // VELKORIN_STUB: velkorin.exe as built
 std::filesystem::path driver();        // VELKORIN_DRIVER: velkorin-driver.exe
+std::filesystem::path win32Tests();    // VELKORIN_WIN32_TESTS: velkorin-win32-tests.exe (file holder)
 std::filesystem::path wineTemplate();  // VELKORIN_WINE_TEMPLATE: the template prefix folder
 std::filesystem::path wineScripts();   // VELKORIN_WINE_SCRIPTS: tests/wine
 std::filesystem::path artifacts();     // VELKORIN_E2E_ARTIFACTS: screenshots and other keepsakes

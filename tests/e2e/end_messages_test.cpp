@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "e2e_config.h"
+#include "held_file.h"
 #include "setup_files.h"
 #include "wine_session.h"
 
@@ -17,7 +18,6 @@ namespace {
 const int messageTextId = 0xFFFF, okButtonId = 1, yesButtonId = 6, noButtonId = 7;
 const unsigned long exitFailed = 2, exitRestartPending = 3010;
 
-std::string win32Tests() { return WineSession::windowsPathOf(VELKORIN_WIN32_TESTS); }
 
 std::string text(const std::optional<std::vector<unsigned char>>& bytes) {
     return bytes ? std::string(bytes->begin(), bytes->end()) : "<missing>";
@@ -66,11 +66,8 @@ TEST_F(EndMessages, FileInUseIsReplacedAtTheNextRestart) {
     std::string setup = package("InUse", "C:\\InUse", "new tool");
     ASSERT_FALSE(setup.empty());
     wine.writeFile("C:\\InUse\\tool.dat", {'o', 'l', 'd'});
-    setenv("VELKORIN_HOLD_FILE", "C:\\InUse\\tool.dat", 1);
-    setenv("VELKORIN_HOLD_MS", "6000", 1);
-    BackgroundRun holder = wine.start(win32Tests(), {"--gtest_filter=PackagedSetup.Holds*"}, 40s);
-    unsetenv("VELKORIN_HOLD_FILE");
-    std::this_thread::sleep_for(1500ms);  // the holder opens the file
+    HeldFile holder(wine, "C:\\InUse\\tool.dat");
+    ASSERT_TRUE(holder.held());
 
     BackgroundRun run = wine.start(setup, {"S"}, 60s);
     answer("InUse 1.0 Setup",
@@ -84,7 +81,7 @@ TEST_F(EndMessages, FileInUseIsReplacedAtTheNextRestart) {
     WindowsRun ended = run.wait(60s);
     ASSERT_TRUE(ended.ended);
     EXPECT_EQ(ended.exitCode, exitRestartPending) << "installed, but the restart is still pending";
-    holder.wait(40s);
+    holder.release();
     EXPECT_EQ(text(wine.readFile("C:\\InUse\\tool.dat")), "old") << "the file in use was left alone";
     std::string log = text(wine.readFile("C:\\InUse\\uninstall.log"));
     EXPECT_EQ(log.find("tool.dat"), std::string::npos) << "a deferred file has no log line:\n" << log;

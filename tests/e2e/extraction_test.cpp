@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "e2e_config.h"
+#include "held_file.h"
 #include "setup_files.h"
 #include "wine_session.h"
 
@@ -22,7 +23,7 @@ const char inUseText[] =
     "The installer needs to update the file 'C:\\Extracted\\held.txt',  \nbut it is currently in use by another "
     "application. Would you like to try replacing it again  \nbefore requiring a reboot to replace the file?";
 
-std::string win32Tests() { return WineSession::windowsPathOf(VELKORIN_WIN32_TESTS); }
+std::string win32Tests() { return WineSession::windowsPathOf(config::win32Tests()); }
 
 void writeText(const fs::path& path, const std::string& text) {
     fs::create_directories(path.parent_path());
@@ -72,11 +73,8 @@ TEST_F(ExtractionTest, BuiltPackageExtractsWithOverwriteRulesAndAFileInUse) {
     fs::last_write_time(wine.hostPath("C:\\Extracted\\newer.txt"), now + std::chrono::hours(24 * 400));
     fs::last_write_time(wine.hostPath("C:\\Extracted\\held.txt"), now - std::chrono::hours(24 * 400));
 
-    setenv("VELKORIN_HOLD_FILE", "C:\\Extracted\\held.txt", 1);
-    setenv("VELKORIN_HOLD_MS", "8000", 1);
-    BackgroundRun holder = wine.start(win32Tests(), {"--gtest_filter=PackagedSetup.Holds*"}, 40s);
-    unsetenv("VELKORIN_HOLD_FILE");
-    std::this_thread::sleep_for(2s);  // the holder opens the file
+    HeldFile holder(wine, "C:\\Extracted\\held.txt");
+    ASSERT_TRUE(holder.held());
 
     setenv("VELKORIN_EXTRACT_SETUP", "C:\\extraction\\setup.exe", 1);
     setenv("VELKORIN_EXTRACT_LOG", "C:\\extraction\\install.log", 1);
@@ -94,7 +92,7 @@ TEST_F(ExtractionTest, BuiltPackageExtractsWithOverwriteRulesAndAFileInUse) {
     ASSERT_TRUE(box) << "no question about the file in use; the walk: " << describe(run.driver);
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, 0u) << describe(run.driver);
-    holder.wait(40s);
+    holder.release();
 
     EXPECT_EQ(readText(wine.hostPath("C:\\Extracted\\docs\\guide.txt")), readme);
     EXPECT_EQ(readText(wine.hostPath("C:\\Extracted\\raw\\data.bin")), raw);

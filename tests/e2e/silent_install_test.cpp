@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 
 #include "e2e_config.h"
+#include "format/package_format.h"
+#include "pe_fields.h"
 #include "setup_files.h"
 #include "shell_link.h"
 #include "wine_session.h"
@@ -186,6 +188,12 @@ TEST_F(SilentInstall, UninstallEntryAndUninstaller) {
     size_t image = packageOffsetOf(setupFile);
     Bytes expected(setupFile.begin(), setupFile.begin() + static_cast<long>(image));
     expected[18] = expected[19] = 0;  // no package: the copy starts as the uninstaller
+    // ... with the PE CheckSum of the copy itself.
+    ASSERT_GE(expected.size(), dosHeaderSize);
+    uint32_t checkSumAt = loadU32(expected.data() + dosPeOffsetAt) + peCheckSumAt;
+    ASSERT_LT(checkSumAt + 4, uninstaller->size());
+    EXPECT_EQ(loadU32(uninstaller->data() + checkSumAt), peCheckSumOf(*uninstaller, checkSumAt));
+    std::copy_n(uninstaller->begin() + checkSumAt, 4, expected.begin() + checkSumAt);
     EXPECT_EQ(*uninstaller, expected);
     EXPECT_FALSE(wine.readFile(join(installPath, "remove.tmp"))) << "nothing else beside it";
 }

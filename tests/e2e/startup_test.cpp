@@ -7,6 +7,7 @@
 
 #include "e2e_config.h"
 #include "setup_files.h"
+#include "message_boxes.h"
 #include "wine_session.h"
 
 namespace e2e {
@@ -84,14 +85,8 @@ protected:
             ASSERT_TRUE(text.has_value()) << name << ": the box has no message text";
             EXPECT_NE(std::find(texts.begin(), texts.end(), *text), texts.end()) << name << ": shows \"" << *text << "\"";
             ASSERT_NE(box->find(okButtonId), nullptr) << name << ": no OK button";
-            ProcessResult closed = wine.driver({"use", box->handle, "click", std::to_string(okButtonId), "wait-gone", "5000"});
-            EXPECT_EQ(closed.exitCode, 0) << name << ": OK did not close the box: " << describe(closed);
-        } else {
-            ADD_FAILURE() << name << ": no message box with the caption \"" << startupCaption << "\" appeared";
         }
-        WindowsRun run = setup.wait(30s);
-        ASSERT_TRUE(run.ended) << name << ": the program did not end: " << describe(run.driver);
-        EXPECT_EQ(run.exitCode, exitFailed) << name;
+        pressOkAndExpectFailure(wine, setup, box, startupCaption, name, 30s);
     }
 };
 

@@ -10,33 +10,15 @@
 
 #include "byte_buffer.h"
 #include "package_dump.h"
+#include "shell_command.h"
 
 namespace {
 
-struct CommandResult {
-    int code;
-    std::string output;
-};
-
 CommandResult run(const std::string& arguments) {
-    std::string command = std::string(VELKORIN_PACK_EXE) + " " + arguments + " 2>&1";
-    CommandResult result{-1, ""};
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), pipe)) > 0) result.output.append(buffer, got);
-    int status = pclose(pipe);
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    return runShellCommand(std::string(VELKORIN_PACK_EXE) + " " + arguments);
 }
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-void writeFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-}
+Bytes readFile(const std::string& path) { return readFileBytes(path); }
+void writeFile(const std::string& path, const Bytes& bytes) { writeFileBytes(path, bytes); }
 bool exists(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0;

@@ -112,7 +112,7 @@ protected:
         Project project;
         if (!loadProject(root + "/setup.toml", &project, err)) return false;
         BuildSummary summary;
-        return buildSetup(project, BuildOptions{stubPath, output, threads}, &summary, err);
+        return buildSetup(project, BuildOptions{stubPath, output, threads, SigningOptions{}}, &summary, err);
     }
     // Walks the file area with the format's layouts; data is inflated by the stub's inflateBlock.
     std::vector<ReadEntry> readFileArea(const Bytes& file) {

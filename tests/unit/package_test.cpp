@@ -121,6 +121,81 @@ TEST(PackageChecksum, LargeFileIsReadInLargeBoundedBlocksWithTheSameSum) {
     EXPECT_EQ(reader.reads, 4) << "three whole blocks and the rest";
 }
 
+// The sum a signed file is proved by, taken the long way: the two signing fields as zeros,
+// bytes 40 to the package end.
+DWORD tolerantSumByHand(Bytes file, const SigningFields& fields) {
+    std::fill_n(file.begin() + fields.checkSumAt, 4, 0);
+    std::fill_n(file.begin() + fields.securityAt, 8, 0);
+    return static_cast<DWORD>(adler32(1, file.data() + 40, static_cast<uInt>(fields.packageEnd - 40)));
+}
+
+SigningFields fieldsOf(const Bytes& file, DWORD pe, DWORD packageEnd) {
+    SigningFields fields{};
+    fields.checkSumAt = pe + peCheckSumAt;
+    fields.securityAt = pe + peSecurityEntryAt;
+    std::memcpy(fields.checkSum, &file[fields.checkSumAt], 4);
+    std::memcpy(fields.security, &file[fields.securityAt], 8);
+    fields.packageEnd = packageEnd;
+    return fields;
+}
+
+TEST(PackageChecksum, TolerantSumCountsTheSigningFieldsAsZerosAndStopsAtThePackageEnd) {
+    ASSERT_TRUE(heapCreate());
+    // Long enough for the weights of the second Adler-32 half to wrap around 65521 many times.
+    Bytes file(2 * checksumBlock + 777);
+    uint32_t seed = 7;
+    for (BYTE& byte : file) byte = static_cast<BYTE>((seed = seed * 1103515245u + 12345u) >> 16);
+    for (DWORD packageEnd : {DWORD{4096}, checksumBlock + 40, checksumBlock + 41, DWORD(file.size() - 8),
+                             DWORD(file.size())}) {
+        SigningFields fields = fieldsOf(file, 0x80, packageEnd);
+        MemoryReader reader{&file, checksumStart, file.size()};
+        DWORD whole = 0, tolerant = 0;
+        ASSERT_TRUE(computePackageChecksum(readMemory, &reader, static_cast<DWORD>(file.size()), &whole, &fields,
+                                           &tolerant));
+        EXPECT_EQ(whole, checksumIn512BytePieces(file)) << "the plain sum is unchanged, end " << packageEnd;
+        EXPECT_EQ(tolerant, tolerantSumByHand(file, fields)) << "end " << packageEnd;
+    }
+    heapDestroy();
+}
+
+TEST(PackageChecksum, TolerantSumSeesEveryOtherByteAndIgnoresOnlyTheFields) {
+    Bytes file = sampleFile(6000);
+    DWORD packageEnd = 5000;
+    auto tolerantOf = [&](const Bytes& f) {
+        SigningFields fields = fieldsOf(f, 0x80, packageEnd);
+        MemoryReader reader{&f, checksumStart, f.size()};
+        DWORD whole = 0, tolerant = 0;
+        EXPECT_TRUE(computePackageChecksum(readMemory, &reader, static_cast<DWORD>(f.size()), &whole, &fields,
+                                           &tolerant));
+        return tolerant;
+    };
+    DWORD original = tolerantOf(file);
+    // What signing writes: the CheckSum field, the security entry, and everything behind the package.
+    for (size_t offset : {0x80 + 88, 0x80 + 91, 0x80 + 152, 0x80 + 159, 5000, 5999}) {
+        Bytes changed = file;
+        changed[offset] ^= 0x5A;
+        EXPECT_EQ(tolerantOf(changed), original) << "byte " << offset;
+    }
+    // Next to the fields and just before the package end, a change is seen.
+    for (size_t offset : {40, 0x80 + 87, 0x80 + 92, 0x80 + 151, 0x80 + 160, 4999}) {
+        Bytes changed = file;
+        changed[offset] ^= 0x01;
+        EXPECT_NE(tolerantOf(changed), original) << "byte " << offset;
+    }
+}
+
+TEST(PackageChecksum, AdlerWithZerosMatchesTheSumOfTheZeroedBytes) {
+    Bytes data = sampleFile(200000);
+    for (DWORD position : {DWORD{0}, DWORD{1}, DWORD{65520}, DWORD{65521}, DWORD{199990}}) {
+        Bytes zeroed = data;
+        std::fill_n(zeroed.begin() + position, 10, 0);
+        DWORD sum = static_cast<DWORD>(adler32(1, data.data(), static_cast<uInt>(data.size())));
+        EXPECT_EQ(adlerWithZeros(sum, static_cast<DWORD>(data.size()), position, &data[position], 10),
+                  adler32(1, zeroed.data(), static_cast<uInt>(zeroed.size())))
+            << "position " << position;
+    }
+}
+
 TEST(PackageChecksum, WithoutAHeapBlockTheSumIsTakenIn512ByteReads) {
     Bytes file = sampleFile(40 + 5 * 512 + 7);  // no private heap here: the small buffer is used
     CountingReader reader{{&file, checksumStart, file.size()}};

@@ -39,12 +39,27 @@ TEST(PackagedSetup, ExtractsTheSetupFileNamedInTheEnvironment) {
     fflush(stdout);
 }
 
+// Holds the file VELKORIN_HOLD_FILE open for reading. It writes the file VELKORIN_HOLD_READY once the
+// file is held, and lets go when VELKORIN_HOLD_RELEASE appears or after VELKORIN_HOLD_MS at the latest,
+// so the e2e test that starts it waits for the hold instead of guessing how long a start takes.
 TEST(PackagedSetup, HoldsTheFileNamedInTheEnvironment) {
     const char* path = getenv("VELKORIN_HOLD_FILE");
-    if (!path) GTEST_SKIP() << "run by the e2e extraction test";
+    if (!path) GTEST_SKIP() << "run by the e2e tests of files in use";
     HANDLE held = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    Sleep(static_cast<DWORD>(atoi(getenv("VELKORIN_HOLD_MS") ? getenv("VELKORIN_HOLD_MS") : "5000")));
+    const char* ready = getenv("VELKORIN_HOLD_READY");
+    const char* release = getenv("VELKORIN_HOLD_RELEASE");
+    if (ready) {
+        HANDLE marker = CreateFileA(ready, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(marker, INVALID_HANDLE_VALUE);
+        CloseHandle(marker);
+    }
+    DWORD limit = static_cast<DWORD>(atoi(getenv("VELKORIN_HOLD_MS") ? getenv("VELKORIN_HOLD_MS") : "5000"));
+    DWORD started = GetTickCount();
+    while (GetTickCount() - started < limit) {
+        if (release && GetFileAttributesA(release) != INVALID_FILE_ATTRIBUTES) break;
+        Sleep(20);
+    }
     CloseHandle(held);
 }
 }  // namespace

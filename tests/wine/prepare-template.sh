@@ -8,10 +8,26 @@ template=$(realpath -m "$1")  # Wine wants an absolute prefix path
 mkdir -p "$(dirname "$template")"
 exec 9>"$template.lock"
 flock 9
-[ -f "$template/.ready" ] && exit 0
+# A template made before the 32-bit setting (a 64-bit one) is made again.
+[ -f "$template/.ready" ] && grep -qx "#arch=win32" "$template/system.reg" 2>/dev/null && exit 0
 rm -rf "$template"
-export WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-wineboot -i >/dev/null 2>&1
+# The stub is a 32-bit program: with wine64 installed a prefix would otherwise be a 64-bit one,
+# with "Program Files (x86)" and a second registry view, and nothing would be where tests look.
+export WINEARCH=win32 WINEPREFIX=$template WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+# A first start of Wine can hang under emulation (seen with qemu-user): each try has a time limit,
+# and a try that runs out is ended and started over in an empty prefix.
+scale=${VELKORIN_TIME_SCALE:-}
+if [ -z "$scale" ]; then
+  scale=1
+  head -n1 /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null | grep -qx enabled && scale=4
+fi
+for try in 1 2 3; do
+  timeout -k 10 $((90 * scale)) wineboot -i >/dev/null 2>&1 && break
+  echo "prepare-template: wineboot -i did not finish (try $try of 3)" >&2
+  wineserver -k >/dev/null 2>&1 || true
+  [ "$try" = 3 ] && exit 1
+  rm -rf "$template"
+done
 find "$WINEPREFIX/drive_c/users" -type l | while read -r link; do
   rm -f "$link"
   mkdir -p "$link"
