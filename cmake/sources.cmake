@@ -69,6 +69,8 @@ set(VELKORIN_SHELL_SOURCES
   uninstall/uninstall_window.cpp
   uninstall/self_removal.cpp
   ui/page_painting.cpp
+  ui/dialog_templates.cpp
+  resources/wizard_templates.cpp
   ui/page_procedure.cpp
   ui/wizard_pages.cpp
   ui/folder_pages.cpp

@@ -9,6 +9,7 @@
 #include "script/setup_state.h"
 #include "system/file_system.h"
 #include "uninstall/uninstaller.h"
+#include "ui/dialog_templates.h"
 #include "ui/messages.h"
 #include "ui/page_painting.h"
 #include "ui/page_procedure.h"
@@ -17,9 +18,10 @@ constexpr int lastSlot = 11;
 constexpr int finishedSlot = 12;  // wizardEventPage after the finish page was closed
 static const char makerSite[] = "https://velkorin.example/";
 
+// The page comes first in the frame's tab order, before Back, Next and Cancel.
 static void createPage(HWND frame, int slot) {
-    state.pageDialog = CreateDialogParamA(state.instance, MAKEINTRESOURCEA(state.pages[slot].dialogId), frame,
-                                          pageProcedure, slot);
+    state.pageDialog = createWizardDialog(state.pages[slot].dialogId, frame, pageProcedure, slot);
+    SetWindowPos(state.pageDialog, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 static void replacePage(HWND frame, int slot) {
@@ -212,6 +214,5 @@ INT_PTR CALLBACK frameProcedure(HWND frame, UINT message, WPARAM wParam, LPARAM 
 }
 
 HWND createWizardFrame() {
-    return CreateDialogParamA(state.instance, MAKEINTRESOURCEA(state.dialogIdBase + IDD_FRAME), state.ownerWindow,
-                              frameProcedure, 0);
+    return createWizardDialog(state.dialogIdBase + IDD_FRAME, state.ownerWindow, frameProcedure, 0);
 }

@@ -1,0 +1,113 @@
+// dialog_templates.cpp -- builds a system dialog template (the DIALOG layout: header, then one
+// DWORD-aligned item per control) from a DialogSpec, and creates the dialog from it.
+#include "ui/dialog_templates.h"
+
+#include "script/setup_state.h"
+#include "support/heap.h"
+
+constexpr WORD classButton = 0x0080, classEdit = 0x0081, classStatic = 0x0082, classListBox = 0x0083,
+               classComboBox = 0x0085;
+constexpr DWORD child = WS_CHILD | WS_VISIBLE;
+constexpr DWORD label = child | SS_NOPREFIX;
+
+struct KindInfo {
+    DWORD style;
+    WORD classAtom;        // 0: the class is named by className
+    bool clientEdge;       // sunken edge
+};
+
+static const KindInfo kinds[] = {
+    {label | SS_LEFT, classStatic, false},                                  // kindLabel
+    {WS_CHILD | SS_NOPREFIX, classStatic, false},                           // kindHiddenLabel
+    {label | SS_RIGHT, classStatic, false},                                 // kindRightLabel
+    {label | SS_LEFTNOWORDWRAP, classStatic, false},                        // kindNoWrapLabel
+    {child | SS_ETCHEDHORZ, classStatic, false},                            // kindLine
+    {child | BS_GROUPBOX, classButton, false},                              // kindGroupBox
+    {child | WS_TABSTOP | ES_AUTOHSCROLL, classEdit, true},                 // kindEdit
+    {child | WS_TABSTOP | ES_AUTOHSCROLL | WS_DISABLED, classEdit, true},   // kindDisabledEdit
+    {child | WS_TABSTOP | BS_PUSHBUTTON, classButton, false},               // kindButton
+    {child | WS_TABSTOP | BS_DEFPUSHBUTTON, classButton, false},            // kindDefaultButton
+    {WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, classButton, false},            // kindHiddenButton
+    {child | WS_TABSTOP | BS_AUTOCHECKBOX, classButton, false},             // kindCheckBox
+    {child | WS_TABSTOP | BS_AUTOCHECKBOX | WS_DISABLED, classButton, false},  // kindDisabledCheckBox
+    {WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX, classButton, false},          // kindHiddenCheckBox
+    {child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT, classComboBox, false},  // kindLanguageList
+    {child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_DISABLED, classComboBox, false},
+    {child | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_SORT | LBS_NOTIFY | WS_DISABLED, classListBox, false},
+    {child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 0, true},  // kindRichText
+    {child, 0, false},                                                      // kindProgress
+    {label | SS_LEFT, classStatic, false},                                  // kindFooterLabel
+};
+
+constexpr DWORD pageStyle = DS_CONTROL | DS_SETFONT | WS_CHILD | WS_VISIBLE;
+constexpr DWORD frameStyle = DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION |
+                             WS_SYSMENU | WS_MINIMIZEBOX;
+
+struct TemplateWriter {
+    WORD* at;
+};
+
+static void put(TemplateWriter* w, DWORD value) { *w->at++ = static_cast<WORD>(value); }
+
+static void putLong(TemplateWriter* w, DWORD value) {
+    put(w, value & 0xFFFF);
+    put(w, value >> 16);
+}
+
+static void putText(TemplateWriter* w, const char* text) {
+    do put(w, static_cast<BYTE>(*text));
+    while (*text++);
+}
+
+static void align(TemplateWriter* w, const WORD* start) {
+    if ((w->at - start) & 1) put(w, 0);
+}
+
+static void putControl(TemplateWriter* w, const WORD* start, const ControlSpec& control, WORD dialogWidth) {
+    const KindInfo& kind = kinds[control.kind];
+    align(w, start);
+    putLong(w, kind.style);
+    putLong(w, kind.clientEdge ? WS_EX_CLIENTEDGE : 0);
+    put(w, control.x);
+    put(w, control.y);
+    put(w, control.width ? control.width : dialogWidth - control.x);
+    put(w, control.height);
+    put(w, control.id);
+    if (kind.classAtom) {
+        put(w, 0xFFFF);
+        put(w, kind.classAtom);
+    } else putText(w, control.kind == kindRichText ? "RICHEDIT" : PROGRESS_CLASSA);
+    putText(w, control.kind == kindFooterLabel ? "Velkorin" : "");
+    put(w, 0);  // no creation data
+}
+
+static const DialogSpec* findDialog(int id) {
+    for (const DialogSpec* dialog = wizardDialogs; dialog->id; ++dialog)
+        if (dialog->id == id) return dialog;
+    return nullptr;
+}
+
+HWND createWizardDialog(int id, HWND parent, DLGPROC procedure, LPARAM parameter) {
+    const DialogSpec* dialog = findDialog(id);
+    if (!dialog) return nullptr;
+    WORD* start = static_cast<WORD*>(heapAlloc(64 + dialog->count * 64 * sizeof(WORD)));
+    if (!start) return nullptr;
+    TemplateWriter w = {start};
+    putLong(&w, dialog->frame ? frameStyle : pageStyle);
+    putLong(&w, dialog->frame ? WS_EX_CONTROLPARENT : 0);
+    put(&w, dialog->count);
+    put(&w, 0);
+    put(&w, 0);
+    put(&w, dialog->width);
+    put(&w, dialog->height);
+    put(&w, 0);  // no menu
+    put(&w, 0);  // the standard dialog class
+    put(&w, 0);  // no title
+    put(&w, 8);  // 8 points "MS Sans Serif"
+    putText(&w, "MS Sans Serif");
+    for (int i = 0; i < dialog->count; ++i) putControl(&w, start, dialog->controls[i], dialog->width);
+    HWND window = CreateDialogIndirectParamA(state.instance, reinterpret_cast<LPCDLGTEMPLATEA>(start), parent,
+                                             procedure, parameter);
+    heapFree(start);
+    return window;
+}
