@@ -71,6 +71,7 @@ set(VELKORIN_SHELL_SOURCES
   ui/page_painting.cpp
   ui/dialog_templates.cpp
   resources/wizard_templates.cpp
+  resources/uninstall_templates.cpp
   ui/page_procedure.cpp
   ui/wizard_pages.cpp
   ui/folder_pages.cpp

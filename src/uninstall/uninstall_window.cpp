@@ -23,7 +23,9 @@ static const char* pageText(int item) {
 void setUpUninstallWindow(HWND window) {
     SetWindowTextA(window, pageText(0));
     const char* cancel = text(tableButtons, 8);
-    if (cancel) SetDlgItemTextA(window, cancelButton, cancel);
+    SetDlgItemTextA(window, cancelButton, cancel ? cancel : "Cancel");
+    SetDlgItemTextA(window, selectAllButton, "Select &all");
+    SetDlgItemTextA(window, deleteButton, "&Delete");
     state.workerThread = CreateThread(nullptr, 0, removalWorker, window, 0, &state.workerThreadId);
 }
 

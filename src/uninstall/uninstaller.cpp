@@ -8,13 +8,12 @@
 #include "startup/startup_stages.h"
 #include "support/heap.h"
 #include "support/text_compare.h"
+#include "ui/dialog_templates.h"
 #include "ui/messages.h"
+#include "ui/page_procedure.h"
 #include "uninstall/log_reader.h"
 #include "uninstall/removal_worker.h"
 #include "uninstall/self_removal.h"
-
-// Until the shared page procedure is merged (page_procedure_standin.cpp stands in for it).
-INT_PTR CALLBACK pageProcedure(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 constexpr int uninstallSlot = 12;  // the page record of the uninstaller window
 
@@ -96,8 +95,7 @@ static void setUninstallTexts(const char* caption) {
 // The removal in the uninstaller window, then the script that deletes this temporary copy.
 static DWORD runSecondStage(const char* caption) {
     setUninstallTexts(caption);
-    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(state.pages[uninstallSlot].dialogId), nullptr,
-                    pageProcedure, uninstallSlot);
+    showModalDialog(state.pages[uninstallSlot].dialogId, nullptr, pageProcedure, uninstallSlot);
     removeSelf(nullptr);
     return exitCancelled;  // the entry sees a completed removal by its event
 }
