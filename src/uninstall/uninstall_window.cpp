@@ -100,7 +100,8 @@ static HTREEITEM parentItem(HWND tree, HTREEITEM item) {
 
 // A folder opened for the first time reads its content in place of the placeholder child.
 static void onExpanding(HWND tree, const NMTREEVIEWA* change) {
-    if (!(change->itemNew.state & TVIS_EXPANDED)) return;
+    // The notification comes before the change: the item does not show as expanded yet.
+    if ((change->action & (TVE_EXPAND | TVE_COLLAPSE)) != TVE_EXPAND) return;
     HTREEITEM first = reinterpret_cast<HTREEITEM>(
         SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(change->itemNew.hItem)));
     char firstText[2];

@@ -26,6 +26,7 @@
 //   tree ID                 prints visible<TAB>0|1, then item<TAB>DEPTH<TAB>TICKED<TAB>TEXT for
 //                           every item of a tree view, depth first (TICKED 1: check box ticked)
 //   expand ID TEXT          expands the first tree item with this text (TVM_EXPAND)
+//   key escape|enter        posts the key press to the dialog
 //   image-pages BASE        prints page<TAB>0xADDRESS<TAB>0xSIZE<TAB>0xPROTECTION for every
 //                           committed region of the current dialog's process whose allocation
 //                           starts at BASE (an image's base), walked with VirtualQueryEx
@@ -236,6 +237,23 @@ static int watchCommand(char** args) {
     }
 }
 
+// Posts a key press to the dialog, as typed: "escape" or "enter" (the dialog manager turns them
+// into its Cancel and default-button commands).
+static int keyCommand(char** args) {
+    if (!needDialog()) return driverNotFound;
+    WPARAM key = strcmp(args[0], "escape") == 0 ? VK_ESCAPE : strcmp(args[0], "enter") == 0 ? VK_RETURN : 0;
+    if (!key) return fail(driverUsage, "unknown key", args[0]);
+    // A typed key goes to the control with the keyboard focus, in the dialog's thread.
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    HWND target = driver.dialog;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(driver.dialog, nullptr), &thread) && thread.hwndFocus)
+        target = thread.hwndFocus;
+    PostMessageA(target, WM_KEYDOWN, key, 1);
+    PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+    return driverDone;
+}
+
 static int sleepCommand(char** args) {
     Sleep(static_cast<DWORD>(parseNumber(args[0])));
     return driverDone;
@@ -287,7 +305,7 @@ static const Command commands[] = {
     {"launch", 1, launchCommand},          {"wait-exit", 1, waitExitCommand},
     {"watch", 1, watchCommand},            {"sleep", 1, sleepCommand},
     {"image-pages", 1, imagePagesCommand}, {"tree", 1, treeCommand},
-    {"expand", 2, expandCommand},
+    {"expand", 2, expandCommand},          {"key", 1, keyCommand},
 };
 
 static const Command* findCommand(const char* name) {

@@ -1,6 +1,7 @@
 // removal_support.cpp -- prefix pictures, the temporary folder and test installations.
 #include "removal_support.h"
 
+#include <fstream>
 #include <thread>
 
 #include "e2e_config.h"
@@ -69,12 +70,14 @@ std::set<std::string> waitForTempNames(WineSession& wine, const std::set<std::st
 }
 
 std::string installProject(WineSession& wine, const std::string& name,
-                           const std::vector<std::pair<std::filesystem::path, std::string>>& extraAppFiles) {
+                           const std::vector<std::pair<std::filesystem::path, std::string>>& extraAppFiles,
+                           const std::string& projectAddition) {
     if (!config::packer()) return "velkorin-pack is not part of this build";
     std::filesystem::path copy = wine.scratch() / ("project-" + name);
     std::filesystem::remove_all(copy);
     std::filesystem::copy(config::root() / "tests/e2e/projects" / name, copy, std::filesystem::copy_options::recursive);
     for (const auto& [file, nameInApp] : extraAppFiles) std::filesystem::copy_file(file, copy / "app" / nameInApp);
+    if (!projectAddition.empty()) std::ofstream(copy / "project.toml", std::ios::app) << "\n" << projectAddition;
     std::string error;
     std::filesystem::path out = wine.scratch() / (name + "-setup.exe");
     if (!buildSetupFile(copy / "project.toml", out, wine.scratch(), &error)) return error;

@@ -31,9 +31,10 @@ std::set<std::string> tempNames(WineSession& wine);
 std::set<std::string> waitForTempNames(WineSession& wine, const std::set<std::string>& names,
                                        std::chrono::milliseconds timeout);
 // Builds the project (a copy of tests/e2e/projects/NAME in the scratch folder, plus extra files
-// copied into its app folder) and installs it silently from C:\NAME\setup.exe; "" on success,
-// else what went wrong.
+// copied into its app folder, plus projectAddition appended to its project file) and installs it
+// silently from C:\NAME\setup.exe; "" on success, else what went wrong.
 std::string installProject(WineSession& wine, const std::string& name,
-                           const std::vector<std::pair<std::filesystem::path, std::string>>& extraAppFiles = {});
+                           const std::vector<std::pair<std::filesystem::path, std::string>>& extraAppFiles = {},
+                           const std::string& projectAddition = "");
 
 }  // namespace e2e
