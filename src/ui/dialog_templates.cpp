@@ -80,7 +80,9 @@ static void putControl(TemplateWriter* w, const WORD* start, const ControlSpec& 
     putLong(w, kind.clientEdge ? WS_EX_CLIENTEDGE : control.kind == kindLeftoverTree ? WS_EX_STATICEDGE : 0);
     put(w, control.x);
     put(w, control.y);
-    put(w, control.width ? control.width : dialogWidth - control.x);
+    // A line "across" stops two units short of the edge: an etched line is made two pixels wider
+    // than its template width, which with rounding would run past the dialog's right edge.
+    put(w, control.width ? control.width : dialogWidth - control.x - 2);
     put(w, control.height);
     put(w, control.id);
     if (kind.classAtom) {

@@ -143,7 +143,7 @@ TEST_F(RemovalQuestions, CompactSetListsLeftoversAndClosesOnEnter) {
         std::this_thread::sleep_for(100ms);
     EXPECT_FALSE(std::filesystem::exists(wine.hostPath(installPath))) << "the leftover and its folder are gone";
 
-    wine.driver({"use", window->handle, "key", "enter", "wait-gone", "10000"});
+    wine.driver({"use", window->handle, "key", "13", "wait-gone", "10000"});
     EXPECT_EQ(waitForTempNames(wine, temp, scaled(10s)), std::set<std::string>{})
         << "Enter closed the window; the temporary copy and delself.bat are gone";
 }
@@ -160,7 +160,7 @@ TEST_F(RemovalQuestions, CancelAsksWhetherToStopNoGoesOnYesStopsBetweenEntries) 
     removeSharedFile();
     wine.screenshot("compact-progress");
 
-    wine.driver({"use", window->handle, "key", "escape"});
+    wine.driver({"use", window->handle, "key", "27"});
     std::optional<DialogDump> stop = wine.waitDialog(caption, scaled(10s));
     ASSERT_TRUE(stop && stop->handle != window->handle) << "no stop question on Esc";
     EXPECT_EQ(stop->text(0xFFFF).value_or(""), stopQuestion);
