@@ -51,3 +51,8 @@
 #define IDC_CHOICE_LIST 1021
 #define IDC_PROGRESS 1023
 #define IDC_HEADER_LINE 1027
+
+// Uninstaller window (ids of the page texts above, plus these).
+#define IDC_SELECT_ALL 1010
+#define IDC_DELETE 1011
+#define IDC_LEFTOVER_TREE 1026

@@ -1,5 +1,6 @@
 // dialog_templates.cpp -- builds a system dialog template (the DIALOG layout: header, then one
-// DWORD-aligned item per control) from a DialogSpec, and creates the dialog from it.
+// DWORD-aligned item per control) from a DialogSpec, and creates the dialog from it (modeless or
+// modal).
 #include "ui/dialog_templates.h"
 
 #include "script/setup_state.h"
@@ -37,7 +38,16 @@ static const KindInfo kinds[] = {
     {child | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 0, true},  // kindRichText
     {child, 0, false},                                                      // kindProgress
     {label | SS_LEFT, classStatic, false},                                  // kindFooterLabel
+    {WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, classButton, false},  // kindHiddenDisabledButton
+    {WS_CHILD | WS_TABSTOP | TVS_CHECKBOXES | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_DISABLEDRAGDROP, 0,
+     false},  // kindLeftoverTree, with a thin sunken edge
 };
+
+// The class of a control whose kind names no class atom.
+static const char* className(ControlKind kind) {
+    if (kind == kindRichText) return "RICHEDIT";
+    return kind == kindLeftoverTree ? WC_TREEVIEWA : PROGRESS_CLASSA;
+}
 
 constexpr DWORD pageStyle = DS_CONTROL | DS_SETFONT | WS_CHILD | WS_VISIBLE;
 constexpr DWORD frameStyle = DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION |
@@ -67,7 +77,7 @@ static void putControl(TemplateWriter* w, const WORD* start, const ControlSpec& 
     const KindInfo& kind = kinds[control.kind];
     align(w, start);
     putLong(w, kind.style);
-    putLong(w, kind.clientEdge ? WS_EX_CLIENTEDGE : 0);
+    putLong(w, kind.clientEdge ? WS_EX_CLIENTEDGE : control.kind == kindLeftoverTree ? WS_EX_STATICEDGE : 0);
     put(w, control.x);
     put(w, control.y);
     // A line "across" stops two units short of the edge: an etched line is made two pixels wider
@@ -78,18 +88,21 @@ static void putControl(TemplateWriter* w, const WORD* start, const ControlSpec& 
     if (kind.classAtom) {
         put(w, 0xFFFF);
         put(w, kind.classAtom);
-    } else putText(w, control.kind == kindRichText ? "RICHEDIT" : PROGRESS_CLASSA);
+    } else putText(w, className(control.kind));
     putText(w, control.kind == kindFooterLabel ? "Velkorin" : "");
     put(w, 0);  // no creation data
 }
 
 static const DialogSpec* findDialog(int id) {
-    for (const DialogSpec* dialog = wizardDialogs; dialog->id; ++dialog)
-        if (dialog->id == id) return dialog;
+    static const DialogSpec* const tables[] = {wizardDialogs, uninstallDialogs};
+    for (const DialogSpec* table : tables)
+        for (const DialogSpec* dialog = table; dialog->id; ++dialog)
+            if (dialog->id == id) return dialog;
     return nullptr;
 }
 
-HWND createWizardDialog(int id, HWND parent, DLGPROC procedure, LPARAM parameter) {
+// The system template of the dialog with this id (heapFree it), or null.
+static LPCDLGTEMPLATEA buildTemplate(int id) {
     const DialogSpec* dialog = findDialog(id);
     if (!dialog) return nullptr;
     WORD* start = static_cast<WORD*>(heapAlloc(64 + dialog->count * 64 * sizeof(WORD)));
@@ -108,8 +121,21 @@ HWND createWizardDialog(int id, HWND parent, DLGPROC procedure, LPARAM parameter
     put(&w, 8);  // 8 points "MS Sans Serif"
     putText(&w, "MS Sans Serif");
     for (int i = 0; i < dialog->count; ++i) putControl(&w, start, dialog->controls[i], dialog->width);
-    HWND window = CreateDialogIndirectParamA(state.instance, reinterpret_cast<LPCDLGTEMPLATEA>(start), parent,
-                                             procedure, parameter);
-    heapFree(start);
+    return reinterpret_cast<LPCDLGTEMPLATEA>(start);
+}
+
+HWND createWizardDialog(int id, HWND parent, DLGPROC procedure, LPARAM parameter) {
+    LPCDLGTEMPLATEA dialog = buildTemplate(id);
+    if (!dialog) return nullptr;
+    HWND window = CreateDialogIndirectParamA(state.instance, dialog, parent, procedure, parameter);
+    heapFree(dialog);
     return window;
+}
+
+INT_PTR showModalDialog(int id, HWND parent, DLGPROC procedure, LPARAM parameter) {
+    LPCDLGTEMPLATEA dialog = buildTemplate(id);
+    if (!dialog) return -1;
+    INT_PTR result = DialogBoxIndirectParamA(state.instance, dialog, parent, procedure, parameter);
+    heapFree(dialog);
+    return result;
 }

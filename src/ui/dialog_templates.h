@@ -1,4 +1,4 @@
-// dialog_templates.h -- the wizard's dialog templates, kept as compact tables in the program's
+// dialog_templates.h -- the wizard's and the uninstaller window's dialog templates, kept as compact tables in the program's
 // compressed data and built into system dialog templates when a dialog is created: the dialog
 // resources they replace would cost several kilobytes of the image uncompressed.
 #pragma once
@@ -9,7 +9,7 @@ enum ControlKind : BYTE {
     kindLabel, kindHiddenLabel, kindRightLabel, kindNoWrapLabel, kindLine, kindGroupBox, kindEdit,
     kindDisabledEdit, kindButton, kindDefaultButton, kindHiddenButton, kindCheckBox, kindDisabledCheckBox,
     kindHiddenCheckBox, kindLanguageList, kindGroupCombo, kindFolderList, kindRichText, kindProgress,
-    kindFooterLabel,
+    kindFooterLabel, kindHiddenDisabledButton, kindLeftoverTree,
 };
 
 // One control, in dialog units; a width of 0 reaches the dialog's right edge.
@@ -32,6 +32,10 @@ struct DialogSpec {
 
 // The wizard's dialogs, ended by an entry with id 0.
 extern const DialogSpec wizardDialogs[];
+// The uninstaller window in both sets, ended by an entry with id 0.
+extern const DialogSpec uninstallDialogs[];
 
 // Creates the wizard dialog with this id (modeless), or null when there is no such dialog.
 HWND createWizardDialog(int id, HWND parent, DLGPROC procedure, LPARAM parameter);
+// Shows the dialog with this id modally until it ends; its result, or -1 when it cannot be shown.
+INT_PTR showModalDialog(int id, HWND parent, DLGPROC procedure, LPARAM parameter);

@@ -34,6 +34,9 @@
 //                           top-level window it shows; then prints exit<TAB>CODE
 //                           (wait-exit and watch terminate the process when it outlives MS)
 //   sleep MS                waits
+//   tree ID                 prints visible<TAB>0|1, then item<TAB>DEPTH<TAB>TICKED<TAB>TEXT for
+//                           every item of a tree view, depth first (TICKED 1: check box ticked)
+//   expand ID TEXT          expands the first tree item with this text (TVM_EXPAND)
 //   image-pages BASE        prints page<TAB>0xADDRESS<TAB>0xSIZE<TAB>0xPROTECTION for every
 //                           committed region of the current dialog's process whose allocation
 //                           starts at BASE (an image's base), walked with VirtualQueryEx
@@ -45,6 +48,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "driver_tree.h"
 #include "driver_windows.h"
 
 enum DriverExit { driverDone = 0, driverUsage = 1, driverNotFound = 2, driverTimeout = 3 };
@@ -353,6 +357,18 @@ static int imagePagesCommand(char** args) {
     return driverDone;
 }
 
+static int treeCommand(char** args) {
+    HWND control = controlOf(args[0]);
+    if (!control) return driverNotFound;
+    return printTree(control) ? fail(driverNotFound, "cannot read the tree's items", args[0]) : driverDone;
+}
+
+static int expandCommand(char** args) {
+    HWND control = controlOf(args[0]);
+    if (!control) return driverNotFound;
+    return expandTreeItem(control, args[1]) ? driverDone : fail(driverNotFound, "no such tree item", args[1]);
+}
+
 struct Command {
     const char* name;
     int argumentCount;
@@ -370,7 +386,8 @@ static const Command commands[] = {
     {"launch", 1, launchCommand},          {"wait-exit", 1, waitExitCommand},
     {"watch", 1, watchCommand},            {"sleep", 1, sleepCommand},
     {"image-pages", 1, imagePagesCommand}, {"syscommand", 2, sysCommandCommand},
-    {"key", 1, keyCommand},
+    {"key", 1, keyCommand},                {"tree", 1, treeCommand},
+    {"expand", 2, expandCommand},
 };
 
 static const Command* findCommand(const char* name) {
