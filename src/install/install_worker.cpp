@@ -267,7 +267,7 @@ DWORD WINAPI installWorker(void* parameter) {
         completed = imageReady(page, paths) && runSteps(page, paths);
         if (completed) finish(paths);
     }
-    CloseHandle(state.logFile);
+    closeLogFile(state.logFile);
     state.logFile = nullptr;
     HWND frame = page ? GetParent(page) : nullptr;
     if (completed) {
