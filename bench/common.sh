@@ -91,7 +91,8 @@ bench_prefix() {
 }
 
 # The Linux process that runs the Windows program NAME: its command line holds NAME and its
-# executable is Wine's loader (not bash, time or the `wine` start script). On a kernel without
+# executable is Wine's loader (not bash, time or the `wine` start script; the preloader may be
+# installed as `wine-preloader.static`). On a kernel without
 # 32-bit support the loader runs under qemu-i386: the executable is then the emulator and the
 # command line starts with it, followed by Wine's preloader and loader.
 bench_find_process() {
@@ -102,7 +103,7 @@ bench_find_process() {
     [[ "${args[*]}" == *"$name"* ]] || continue
     exe=$(readlink "$p/exe" 2>/dev/null) || continue
     case $exe in
-      */wine-preloader|*/wine|*/wine64|*/wine64-preloader) echo "${p#/proc/}"; return 0 ;;
+      */wine-preloader*|*/wine|*/wine64|*/wine64-preloader*) echo "${p#/proc/}"; return 0 ;;
       */qemu-i386*) [[ "${args[1]:-}" == */wine* ]] && { echo "${p#/proc/}"; return 0; } ;;
     esac
   done

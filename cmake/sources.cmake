@@ -65,6 +65,20 @@ set(VELKORIN_SHELL_SOURCES
   install/reboot.cpp
   uninstall/removal_worker.cpp
   uninstall/uninstaller.cpp
+  uninstall/leftover_tree.cpp
+  uninstall/uninstall_window.cpp
+  uninstall/self_removal.cpp
+  ui/page_painting.cpp
+  ui/dialog_templates.cpp
+  resources/wizard_templates.cpp
+  resources/uninstall_templates.cpp
+  ui/page_procedure.cpp
+  ui/wizard_pages.cpp
+  ui/folder_pages.cpp
+  ui/destination_check.cpp
+  ui/wizard_frame.cpp
+  ui/background_window.cpp
+  startup/wizard_mode.cpp
 )
 # Only in velkorin.exe: the start routine, the entry point and the few C-runtime helpers the
 # compiler expects.

@@ -16,6 +16,7 @@
 #include "script/setup_state.h"
 #include "script/variables.h"
 #include "support/heap.h"
+#include "support/system_library.h"
 #include "system/file_system.h"
 #include "system/paths.h"
 #include "system/security.h"
@@ -27,6 +28,16 @@ constexpr DWORD dataChunk = 0x100000;       // input bytes per step of a file's 
 constexpr DWORD outputChunk = 0x40000;      // bytes inflated before they are written
 constexpr DWORD viewFailed = 0xFFFFFFFF;    // "error" of a data write whose input could not be mapped
 constexpr DWORD tableUnreadable = 0x100;    // item kind: the table's bytes could not be mapped
+
+// The layout of FILE_BASIC_INFO: times of 0 and attributes of 0 are left as they are.
+struct FileBasics {
+    FILETIME created, accessed, written, changed;
+    DWORD attributes;
+    DWORD padding;
+};
+static_assert(sizeof(FileBasics) == 40, "FILE_BASIC_INFO is 40 bytes");
+typedef BOOL(WINAPI* SetInformationByHandle)(HANDLE, int, void*, DWORD);
+constexpr int fileBasicInfo = 0;  // FileBasicInfo of FILE_INFO_BY_HANDLE_CLASS
 
 struct PackageView {
     HANDLE mapping;
@@ -46,6 +57,7 @@ struct FileArea {
     StringList pathStack;   // item 0 the group's destination, item k+1 the folder of level k
     TableCursor cursor;
     FileGroupHeader group;  // the current group's rules
+    SetInformationByHandle setInformation;  // Windows Vista on; null before
 };
 
 // The file's bytes at offset with *available of them in view: at least min(want, the rest of the
@@ -324,16 +336,29 @@ static bool writeData(FileArea* area, HANDLE file, const TableItem& item, const 
     }
 }
 
+// Sets the file's times and attributes and closes it. Through the open handle where the system
+// can (one call, no second opening of the file by its path: under Wine each opening is a round
+// trip to the server); the attributes are or-ed with FILE_ATTRIBUTE_NORMAL, as SetFileAttributesA
+// does. Before Vista, or when that call fails: SetFileTime, then SetFileAttributesA by path.
+static void stampFile(FileArea* area, HANDLE file, const TableItem& item, const char* target) {
+    FileBasics basics;
+    basics.created = {item.file.creationTime.low, item.file.creationTime.high};
+    basics.accessed = {item.file.lastAccessTime.low, item.file.lastAccessTime.high};
+    basics.written = {item.file.lastWriteTime.low, item.file.lastWriteTime.high};
+    basics.changed = {0, 0};
+    basics.attributes = item.file.attributes | FILE_ATTRIBUTE_NORMAL;
+    basics.padding = 0;
+    bool stamped = area->setInformation && area->setInformation(file, fileBasicInfo, &basics, sizeof(basics));
+    if (!stamped) SetFileTime(file, &basics.created, &basics.accessed, &basics.written);
+    CloseHandle(file);
+    if (!stamped) SetFileAttributesA(target, item.file.attributes);
+}
+
 // The written file gets its times and attributes and its place in the log, or in the restart
 // lists when it waits for the restart (no log line then).
 static void finishFile(FileArea* area, HANDLE file, const TableItem& item, const char* path, bool existed,
                        const char* deferred) {
-    FILETIME created = {item.file.creationTime.low, item.file.creationTime.high};
-    FILETIME accessed = {item.file.lastAccessTime.low, item.file.lastAccessTime.high};
-    FILETIME written = {item.file.lastWriteTime.low, item.file.lastWriteTime.high};
-    SetFileTime(file, &created, &accessed, &written);
-    CloseHandle(file);
-    SetFileAttributesA(deferred ? deferred : path, item.file.attributes);
+    stampFile(area, file, item, deferred ? deferred : path);
     if (deferred) {
         listAppend(&state.rebootReplaceFiles, deferred);
         listAppend(&state.pendingReplacements, path);
@@ -346,9 +371,8 @@ static void finishFile(FileArea* area, HANDLE file, const TableItem& item, const
     }
 }
 
-static bool installFile(FileArea* area, const TableItem& item, const char* path, bool existed) {
+static bool installFile(FileArea* area, const TableItem& item, const char* path, bool existed, DWORD attributes) {
     setPageText(area->page, pageItemLabel, path);
-    DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
         SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
     char* deferred = nullptr;
@@ -366,13 +390,24 @@ static bool installFile(FileArea* area, const TableItem& item, const char* path,
     return goOn;
 }
 
+// Whether the target exists, and its attributes (INVALID_FILE_ATTRIBUTES when unknown). The
+// attribute query needs no listing of the folder; only when it fails for another reason than
+// "not found" (a file the system keeps open, say) does the folder listing answer.
+static bool targetExists(const char* path, DWORD* attributes) {
+    *attributes = GetFileAttributesA(path);
+    if (*attributes != INVALID_FILE_ATTRIBUTES) return true;
+    DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && pathExists(path);
+}
+
 static bool extractFile(FileArea* area, const TableItem& item) {
     char* path = listJoinItemsAsPath(&area->pathStack, static_cast<int>(item.depth), item.text);
     if (!path) return false;
-    bool existed = pathExists(path);
+    DWORD attributes;
+    bool existed = targetExists(path, &attributes);
     bool goOn = true;
     if (!existed || area->group.overwriteMode == overwriteAlways || replacesExisting(path, area->group, item.file))
-        goOn = installFile(area, item, path, existed);
+        goOn = installFile(area, item, path, existed, attributes);
     heapFree(path);
     return goOn;
 }
@@ -408,6 +443,7 @@ bool extractFileArea(HWND page) {
     area.view.mapping = CreateFileMappingA(state.selfFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
     area.buffer = static_cast<BYTE*>(heapAlloc(outputChunk));
     loadVersionFunctions();
+    findFunction(GetModuleHandleA("KERNEL32.DLL"), "SetFileInformationByHandle", &area.setInformation);
     bool done = area.view.mapping && area.buffer && listCreate(&area.pathStack, 8) && tableIsSound(&area) &&
                 walkFileArea(&area);
     if (area.view.base) UnmapViewOfFile(area.view.base);

@@ -5,9 +5,46 @@
 #include "script/setup_state.h"
 #include "support/heap.h"
 
-static void writeText(HANDLE file, const char* text) {
+// Log text is written in blocks, not a WriteFile per line. The temporary log is read only after
+// closeLogFile (by the rollback, or not at all once the final log is written), so what waits here
+// is on disk before anyone reads it.
+constexpr DWORD logWriteBlock = 0x4000;
+static char pendingText[logWriteBlock];
+static DWORD pendingBytes;
+static HANDLE pendingFile;
+
+static void writeBytes(HANDLE file, const void* bytes, DWORD count) {
     DWORD written;
-    if (file && file != INVALID_HANDLE_VALUE) WriteFile(file, text, textLength(text), &written, nullptr);
+    if (count && file && file != INVALID_HANDLE_VALUE) WriteFile(file, bytes, count, &written, nullptr);
+}
+
+static void writePending() {
+    writeBytes(pendingFile, pendingText, pendingBytes);
+    pendingBytes = 0;
+}
+
+static void writeText(HANDLE file, const char* text) {
+    if (!file || file == INVALID_HANDLE_VALUE) return;
+    if (file != pendingFile) {
+        writePending();
+        pendingFile = file;
+    }
+    DWORD length = textLength(text);
+    if (pendingBytes + length > logWriteBlock) writePending();
+    if (length > logWriteBlock) return writeBytes(file, text, length);
+    copyBytes(pendingText + pendingBytes, text, length);
+    pendingBytes += length;
+}
+
+void flushLogFile(HANDLE logFile) {
+    if (logFile != pendingFile) return;
+    writePending();
+    pendingFile = nullptr;
+}
+
+void closeLogFile(HANDLE logFile) {
+    flushLogFile(logFile);
+    CloseHandle(logFile);
 }
 
 bool appendLogLine(HANDLE logFile, const char* kind, const char* text, bool write, bool skipSpecialFolders) {
@@ -40,7 +77,7 @@ bool writeFinalLog(const char* path) {
     if (file == INVALID_HANDLE_VALUE) return false;
     int count = listCount(&state.logLines);
     for (int i = 0; i < count; ++i) writeText(file, listAt(&state.logLines, i));
-    CloseHandle(file);
+    closeLogFile(file);
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     return true;
 }

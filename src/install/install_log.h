@@ -10,6 +10,10 @@
 const char* recordLogLine(const char* kind, const char* text, bool skipSpecialFolders);
 // recordLogLine, and the new line written to logFile when write is set.
 bool appendLogLine(HANDLE logFile, const char* kind, const char* text, bool write, bool skipSpecialFolders);
+// Writes what waits of logFile's text: it is written in blocks, not line by line.
+void flushLogFile(HANDLE logFile);
+// flushLogFile, then closes the file.
+void closeLogFile(HANDLE logFile);
 // Writes the four header lines: title, product title, product name, and the look of the window.
 void writeLogHeader(HANDLE logFile);
 // The header's fourth line: dialog set, colours and fonts of the installer's look.

@@ -168,6 +168,10 @@ void registerUninstaller(const char* uninstallerPath) {
         writeRegistryValue(HKEY_LOCAL_MACHINE, key, "DisplayName", REG_SZ, state.productTitle,
                            textLength(state.productTitle) + 1);
         writeRegistryValue(HKEY_LOCAL_MACHINE, key, "UninstallString", REG_SZ, command, textLength(command) + 1);
+        // The same command with the silent argument, for administrators' scripts.
+        char* quiet = concatTexts(command, " S");
+        if (quiet) writeRegistryValue(HKEY_LOCAL_MACHINE, key, "QuietUninstallString", REG_SZ, quiet, textLength(quiet) + 1);
+        heapFree(quiet);
         recordRegistryKey(2, key, true, true);
     }
     heapFree(command);
@@ -263,7 +267,7 @@ DWORD WINAPI installWorker(void* parameter) {
         completed = imageReady(page, paths) && runSteps(page, paths);
         if (completed) finish(paths);
     }
-    CloseHandle(state.logFile);
+    closeLogFile(state.logFile);
     state.logFile = nullptr;
     HWND frame = page ? GetParent(page) : nullptr;
     if (completed) {

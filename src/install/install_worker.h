@@ -13,5 +13,5 @@ constexpr WPARAM frameNextButton = 1011;
 DWORD WINAPI installWorker(void* page);
 // Writes the program image without its package to path: the copy that starts as the uninstaller.
 bool writeUninstallerImage(const char* path);
-// Writes the Uninstall entry of state.productName (DisplayName, UninstallString) and logs it.
+// Writes the Uninstall entry of state.productName (DisplayName, UninstallString, QuietUninstallString) and logs it.
 void registerUninstaller(const char* uninstallerPath);

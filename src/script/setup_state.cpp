@@ -25,6 +25,7 @@ void resetSetupState() {
     state.pageColor = colorSystemButtonFace;
     state.screenDpi = 96;
     state.currentPage = state.previousPage = state.wizardEventPage = -1;
+    state.languageIndex = -1;
 }
 
 constexpr int listGrowth = 5;

@@ -131,6 +131,17 @@ struct SetupState {
     HFONT textFont, titleFont;
     HBRUSH headerBrush, accentBrush, pageBrush, frameBrush;
     HPEN accentPen;
+
+    // ---- wizard frame and the open page ----
+    HWND pageDialog;                    // the page shown in the frame (or the uninstaller window)
+    HWND backgroundWindow;              // the full-screen gradient window; null without one
+    int pageType;                       // dialog id of the open page minus dialogIdBase
+    int pageSlot;                       // slot index of the open page (12: uninstaller window)
+    int headerHeight;                   // bottom of the page's separator line 1027, pixels
+    int footerHeight;                   // frame client height minus the top of line 1003
+    HCURSOR handCursor;
+    int languageIndex;                  // position of the chosen language in the language list
+    bool userCancelled;                 // the wizard was closed by Cancel (or the licence declined)
 };
 
 extern SetupState state;

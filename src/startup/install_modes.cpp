@@ -26,12 +26,12 @@ bool restartOrReport(UINT modality) {
     return false;
 }
 
-static void runPageActions(int first, int last) {
+void runPageActions(int first, int last) {
     for (int page = first; page <= last; ++page)
         runActionLists(&state.pages[page].launchesAfter, &state.pages[page].dllCallsAfter);
 }
 
-static bool installationRanToItsEnd() { return WaitForSingleObject(state.installDoneEvent, 0) == WAIT_OBJECT_0; }
+bool installationRanToItsEnd() { return WaitForSingleObject(state.installDoneEvent, 0) == WAIT_OBJECT_0; }
 
 DWORD runSilentInstall() {
     state.ownerWindow = GetDesktopWindow();

@@ -14,6 +14,7 @@
 #include "system/windows_version.h"
 #include "ui/appearance.h"
 #include "ui/message_box.h"
+#include "ui/page_painting.h"
 
 constexpr DWORD longPathSize = 32767;
 
@@ -130,10 +131,6 @@ static void splitCommandLine() {
 }
 
 // ---- stage 1: the look of the wizard and the uninstaller window ----
-
-static COLORREF systemColor(COLORREF value) {
-    return resolveColor(value, GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_BTNFACE));
-}
 
 static_assert(sizeof(PaletteColor) == sizeof(PALETTEENTRY), "palette entries are filled in place");
 

@@ -1,6 +1,7 @@
 // messages.cpp -- formatted message boxes, system error texts and the three-way question.
 #include "ui/messages.h"
 
+#include "install/install_log.h"
 #include "resources/ids.h"
 #include "script/setup_state.h"
 
@@ -33,6 +34,8 @@ int showMessage(HWND owner, const char* caption, const char* format, const char*
         wvsprintfA(text, format, reinterpret_cast<va_list>(arguments));
         shown = text;
     }
+    // The program may be ended while the box waits: the temporary log is on disk up to here.
+    flushLogFile(state.logFile);
     return MessageBoxA(owner, shown, caption, style);
 }
 
@@ -81,6 +84,7 @@ static INT_PTR CALLBACK questionProcedure(HWND dialog, UINT message, WPARAM wPar
 
 int askQuestion(HWND owner, const char* caption, const char* question) {
     QuestionRequest request = {caption, question};
+    flushLogFile(state.logFile);
     return static_cast<int>(DialogBoxParamA(state.instance, MAKEINTRESOURCEA(IDD_QUESTION), owner, questionProcedure,
                                             reinterpret_cast<LPARAM>(&request)));
 }

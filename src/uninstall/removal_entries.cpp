@@ -4,6 +4,8 @@
 #include "script/fields.h"
 #include "script/text_tools.h"
 #include "support/heap.h"
+#include "system/paths.h"
+#include "system/registry_data.h"
 
 int countLogLines(const char* begin, const char* end) {
     int count = 0;
@@ -26,6 +28,26 @@ char splitLogEntry(const char* line) {
     char kind = line[0];
     splitFields(kind && line[1] ? line + 2 : "", false);
     return kind;
+}
+
+// A full path below a drive's root or on a share: "C:\\x", "\\\\server\\share".
+static bool isCreatablePath(const char* path) {
+    if (!isValidPath(path) || isBareDrive(path)) return false;
+    return path[0] == '\\' || path[3] != 0;
+}
+
+static bool isRootNumber(const char* text) { return text[0] >= '0' && text[0] <= '6' && text[1] == 0; }
+
+bool entryIsSound(char kind) {
+    switch (kind) {
+    case 'a':
+    case 'b':
+    case 'g':
+    case 'h': return isCreatablePath(field(0));
+    case 'c':
+    case 'e': return isRootNumber(field(0)) && isUsableKeyPath(field(1));
+    default: return true;
+    }
 }
 
 const char* removalStepText(char kind) {

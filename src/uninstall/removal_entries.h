@@ -13,6 +13,11 @@ char* takeLastLine(char* begin, char** end);
 // Splits an entry line: character 1 is the kind (returned), character 2 a separator, the rest
 // comma fields into state.fieldList (all empty when the line is shorter).
 char splitLogEntry(const char* line);
+// Whether the entry just split (kind and state.fieldList) names only what an installation can
+// have created: a path with a drive or a network share (a drive root is never one), a root number
+// 0..6 written as one digit, a key that is not empty and does not end in a backslash. A damaged or
+// hand-edited line is skipped rather than widened (an empty key would be the whole root).
+bool entryIsSound(char kind);
 // The step text shown for a kind "a".."h"; null for any other kind (skipped).
 const char* removalStepText(char kind);
 // Leftover folders as the tree shows them: only the outermost of nested folders (a later entry

@@ -9,12 +9,14 @@
 #include "script/fields.h"
 #include "script/setup_state.h"
 #include "support/heap.h"
+#include "support/text_compare.h"
 #include "system/file_system.h"
 #include "system/paths.h"
 #include "system/registry.h"
 #include "ui/messages.h"
 #include "uninstall/log_reader.h"
 #include "uninstall/removal_entries.h"
+#include "uninstall/leftover_tree.h"
 
 // Controls of the uninstaller's page.
 constexpr int stepLabel = 1003;
@@ -22,6 +24,7 @@ constexpr int pathLabel = 1004;
 constexpr DWORD deletionPatience = 2000;  // ms of one deletion attempt
 
 static bool removeAllShared;  // Yes To All was confirmed: unused shared files go without asking
+bool silentRemoval;
 
 static bool fileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
@@ -48,6 +51,8 @@ static bool retryFileInUse(HWND page, const char* path) {
 static void removeFile(HWND page, const char* path) {
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     if (listFind(&state.pendingReplacements, path, 0, 0) >= 0) return;
+    // A silent removal runs in the uninstaller itself, which its script deletes once it has ended.
+    if (silentRemoval && sameTextIgnoringCase(path, state.programFilePath)) return;
     deletionAttempt(path);
     while (page && fileExists(path) && retryFileInUse(page, path)) deletionAttempt(path);
     if (fileExists(path)) listAppend(&state.rebootDeletePaths, path);
@@ -109,7 +114,7 @@ static bool confirmRemoveAllShared(HWND page) {
 // Lowers the shared count; at zero the user decides. False when the count stays above zero.
 static bool releaseSharedFile(HWND page, const char* path) {
     if (adjustSharedCount(path, true)) return false;
-    int answer = removeAllShared ? answerYes : askSharedFile(page, path);
+    int answer = silentRemoval ? answerNo : removeAllShared ? answerYes : askSharedFile(page, path);
     if (answer != answerYes && answer != answerYesToAll) return true;
     if (answer == answerYesToAll && confirmRemoveAllShared(page)) removeAllShared = true;
     deleteOrRemember(path);
@@ -172,6 +177,7 @@ static DWORD removeEntries(HWND page) {
     for (int line = 1; line <= lines; ++line) {
         if (page && !pacedCheckPoint(page, line, lines)) return 0;
         char kind = splitLogEntry(takeLastLine(logEntries, &rest));
+        if (!entryIsSound(kind)) kind = 0;  // a damaged line counts for the progress only
         bool stepShown = undoEntry(page, kind);
         if (!page) continue;
         if (stepShown) setPageText(page, stepLabel, removalStepText(kind));
@@ -182,7 +188,7 @@ static DWORD removeEntries(HWND page) {
     SetEvent(state.uninstallDoneEvent);
     if (!page) return 0;
     if (!listCount(&state.leftoverPaths)) EndDialog(page, 0);
-    else prepareLeftoverPaths(&state.leftoverPaths);  // the page's leftover view comes with the uninstaller window
+    else showLeftoverView(page);
     return 0;
 }
 

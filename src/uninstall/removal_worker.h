@@ -5,6 +5,10 @@
 #pragma once
 #include "support/platform.h"
 
+// Set before a silent removal: the worker asks nothing (a shared file whose count reaches 0 is
+// kept, the safe answer) and leaves the running program's own file to the self-removal script.
+extern bool silentRemoval;
+
 // Thread routine; the parameter is the page window or null. Undoes logEntries..logEnd, fills
 // state.leftoverPaths and state.rebootDeletePaths, and sets state.uninstallDoneEvent when every
 // line was processed. Returns 1 when the entries hold no line feed, else 0 (also when stopped by

@@ -6,7 +6,15 @@
 //
 //   wait-dialog CAPTION MS  wait for a visible top-level "#32770" window with this caption
 //                           ("*": any) and make it the current dialog; prints dialog<TAB>0xHANDLE
+//   wait-box CAPTION MS     like wait-dialog, for a message box only (a dialog with the text
+//                           static 65535): a wizard's question shares the frame's caption
 //   use HANDLE              make the window with this handle (from an earlier run) current
+//   wait-page TITLE MS      wait until the current dialog holds a page (a child dialog) whose
+//                           title 1001 reads TITLE ("*": any page); prints page<TAB>0xHANDLE
+//   page-dump               like dump, for the current dialog's page alone
+//   layout                  prints ID<TAB>CLASS<TAB>VISIBLE<TAB>CHECKED<TAB>LEFT<TAB>TOP<TAB>RIGHT
+//                           <TAB>BOTTOM for the page itself (id 0) and each of its controls, in
+//                           the page's client pixels
 //   dump                    prints caption<TAB>TEXT, then ID<TAB>CLASS<TAB>TEXT for every control
 //                           below the current dialog (a message box's text is id 65535)
 //   items ID                prints INDEX<TAB>TEXT for every item of a list box or combo box
@@ -14,6 +22,9 @@
 //   set-text ID TEXT        sets the control's text with WM_SETTEXT
 //   check ID / uncheck ID   clicks a check box or radio button when its state differs
 //   select ID INDEX         selects a list box or combo box item and notifies the parent
+//   key VK                  posts a key press (WM_KEYDOWN, WM_KEYUP) of this virtual key to the
+//                           window that has the keyboard focus in the current dialog's thread
+//   syscommand CLASS CODE   posts WM_SYSCOMMAND CODE to the top-level window of this class
 //   wait-gone MS            waits until the current dialog no longer exists
 //   launch COMMAND_LINE     starts a process (one argument: the whole command line)
 //   wait-exit MS            waits for the launched process; prints exit<TAB>CODE (all 32 bits,
@@ -23,6 +34,9 @@
 //                           top-level window it shows; then prints exit<TAB>CODE
 //                           (wait-exit and watch terminate the process when it outlives MS)
 //   sleep MS                waits
+//   tree ID                 prints visible<TAB>0|1, then item<TAB>DEPTH<TAB>TICKED<TAB>TEXT for
+//                           every item of a tree view, depth first (TICKED 1: check box ticked)
+//   expand ID TEXT          expands the first tree item with this text (TVM_EXPAND)
 //   image-pages BASE        prints page<TAB>0xADDRESS<TAB>0xSIZE<TAB>0xPROTECTION for every
 //                           committed region of the current dialog's process whose allocation
 //                           starts at BASE (an image's base), walked with VirtualQueryEx
@@ -34,6 +48,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "driver_tree.h"
 #include "driver_windows.h"
 
 enum DriverExit { driverDone = 0, driverUsage = 1, driverNotFound = 2, driverTimeout = 3 };
@@ -75,6 +90,16 @@ static int waitDialogCommand(char** args) {
     return driverDone;
 }
 
+static int waitBoxCommand(char** args) {
+    DWORD timeout = static_cast<DWORD>(parseNumber(args[1])), start = GetTickCount();
+    while (!(driver.dialog = findMessageBox(args[0]))) {
+        if (GetTickCount() - start >= timeout) return fail(driverNotFound, "message box did not appear", args[0]);
+        Sleep(10);
+    }
+    printf("dialog\t0x%lX\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(driver.dialog)));
+    return driverDone;
+}
+
 static int useCommand(char** args) {
     driver.dialog = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(strtoul(args[0], nullptr, 0)));
     return IsWindow(driver.dialog) ? driverDone : fail(driverNotFound, "no such window", args[0]);
@@ -98,6 +123,62 @@ static int dumpCommand(char**) {
     printEscaped(caption);
     fputc('\n', stdout);
     EnumChildWindows(driver.dialog, printControl, 0);
+    return driverDone;
+}
+
+static int waitPageCommand(char** args) {
+    if (!needDialog()) return driverNotFound;
+    DWORD timeout = static_cast<DWORD>(parseNumber(args[1])), start = GetTickCount();
+    for (;;) {
+        HWND page = findPage(driver.dialog);
+        char title[1024] = "";
+        if (page) windowText(GetDlgItem(page, 1001), title, sizeof(title));
+        if (page && (strcmp(args[0], "*") == 0 || strcmp(args[0], title) == 0)) {
+            printf("page\t0x%lX\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(page)));
+            return driverDone;
+        }
+        if (!IsWindow(driver.dialog) || GetTickCount() - start >= timeout) {
+            fprintf(stderr, "velkorin-driver: the page shows the title \"%s\"\n", title);
+            return fail(driverNotFound, "page did not appear", args[0]);
+        }
+        Sleep(10);
+    }
+}
+
+static HWND currentPage() {
+    HWND page = needDialog() ? findPage(driver.dialog) : nullptr;
+    if (!page) fail(driverNotFound, "no page in the current dialog", nullptr);
+    return page;
+}
+
+static int pageDumpCommand(char**) {
+    HWND page = currentPage();
+    if (!page) return driverNotFound;
+    HWND frame = driver.dialog;
+    driver.dialog = page;
+    dumpCommand(nullptr);
+    driver.dialog = frame;
+    return driverDone;
+}
+
+static void printPlace(HWND page, HWND window, int id) {
+    RECT place;
+    GetWindowRect(window, &place);
+    MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&place), 2);
+    if (window == page) GetClientRect(page, &place);
+    char name[64];
+    windowClass(window, name, sizeof(name));
+    printf("%d\t%s\t%d\t%d\t%ld\t%ld\t%ld\t%ld\n", id, name, IsWindowVisible(window) ? 1 : 0,
+           static_cast<int>(SendMessageA(window, BM_GETCHECK, 0, 0) == BST_CHECKED && lstrcmpiA(name, "Button") == 0),
+           place.left, place.top, place.right, place.bottom);
+}
+
+static int layoutCommand(char**) {
+    HWND page = currentPage();
+    if (!page) return driverNotFound;
+    printPlace(page, page, 0);
+    for (HWND control = GetWindow(page, GW_CHILD); control; control = GetWindow(control, GW_HWNDNEXT))
+        printPlace(page, control, static_cast<WORD>(GetDlgCtrlID(control)));
     return driverDone;
 }
 
@@ -151,6 +232,26 @@ static int selectCommand(char** args) {
     WORD notification = combo ? CBN_SELCHANGE : LBN_SELCHANGE;
     SendMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), notification),
                  reinterpret_cast<LPARAM>(control));
+    return driverDone;
+}
+
+static int keyCommand(char** args) {
+    if (!needDialog()) return driverNotFound;
+    GUITHREADINFO thread;
+    ZeroMemory(&thread, sizeof(thread));
+    thread.cbSize = sizeof(thread);
+    DWORD threadId = GetWindowThreadProcessId(driver.dialog, nullptr);
+    HWND target = GetGUIThreadInfo(threadId, &thread) && thread.hwndFocus ? thread.hwndFocus : driver.dialog;
+    WPARAM key = static_cast<WPARAM>(parseNumber(args[0]));
+    PostMessageA(target, WM_KEYDOWN, key, 1);
+    PostMessageA(target, WM_KEYUP, key, 0xC0000001);
+    return driverDone;
+}
+
+static int sysCommandCommand(char** args) {
+    HWND window = FindWindowA(args[0], nullptr);
+    if (!window) return fail(driverNotFound, "no window of the class", args[0]);
+    PostMessageA(window, WM_SYSCOMMAND, static_cast<WPARAM>(parseNumber(args[1])), 0);
     return driverDone;
 }
 
@@ -256,6 +357,18 @@ static int imagePagesCommand(char** args) {
     return driverDone;
 }
 
+static int treeCommand(char** args) {
+    HWND control = controlOf(args[0]);
+    if (!control) return driverNotFound;
+    return printTree(control) ? fail(driverNotFound, "cannot read the tree's items", args[0]) : driverDone;
+}
+
+static int expandCommand(char** args) {
+    HWND control = controlOf(args[0]);
+    if (!control) return driverNotFound;
+    return expandTreeItem(control, args[1]) ? driverDone : fail(driverNotFound, "no such tree item", args[1]);
+}
+
 struct Command {
     const char* name;
     int argumentCount;
@@ -264,13 +377,17 @@ struct Command {
 
 static const Command commands[] = {
     {"wait-dialog", 2, waitDialogCommand}, {"use", 1, useCommand},
+    {"wait-box", 2, waitBoxCommand},       {"wait-page", 2, waitPageCommand},
+    {"page-dump", 0, pageDumpCommand},     {"layout", 0, layoutCommand},
     {"dump", 0, dumpCommand},              {"items", 1, itemsCommand},
     {"click", 1, clickCommand},            {"set-text", 2, setTextCommand},
     {"check", 1, checkCommand},            {"uncheck", 1, uncheckCommand},
     {"select", 2, selectCommand},          {"wait-gone", 1, waitGoneCommand},
     {"launch", 1, launchCommand},          {"wait-exit", 1, waitExitCommand},
     {"watch", 1, watchCommand},            {"sleep", 1, sleepCommand},
-    {"image-pages", 1, imagePagesCommand},
+    {"image-pages", 1, imagePagesCommand}, {"syscommand", 2, sysCommandCommand},
+    {"key", 1, keyCommand},                {"tree", 1, treeCommand},
+    {"expand", 2, expandCommand},
 };
 
 static const Command* findCommand(const char* name) {

@@ -15,6 +15,21 @@ HWND findDialog(const char* caption) {
     return nullptr;
 }
 
+HWND findMessageBox(const char* caption) {
+    const char* wanted = strcmp(caption, "*") == 0 ? nullptr : caption;
+    HWND window = nullptr;
+    while ((window = FindWindowExA(nullptr, window, "#32770", wanted)) != nullptr)
+        if (IsWindowVisible(window) && GetDlgItem(window, 0xFFFF)) return window;
+    return nullptr;
+}
+
+HWND findPage(HWND dialog) {
+    HWND page = nullptr;
+    while ((page = FindWindowExA(dialog, page, "#32770", nullptr)) != nullptr)
+        if (IsWindowVisible(page)) return page;
+    return nullptr;
+}
+
 struct ControlSearch {
     int id;
     HWND visible;

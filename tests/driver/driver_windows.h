@@ -5,6 +5,10 @@
 // ---- Finding windows ---------------------------------------------------------------------------
 // A top-level dialog ("#32770") with this caption ("*": any caption), or null.
 HWND findDialog(const char* caption);
+// A top-level message box (a dialog holding the text static 65535) with this caption, or null.
+HWND findMessageBox(const char* caption);
+// The visible child dialog (a wizard page) of the dialog, or null.
+HWND findPage(HWND dialog);
 // The control with this id anywhere below the dialog (pages are child dialogs); a visible one
 // is preferred over a hidden one of the same id. Null when there is none.
 HWND findControl(HWND dialog, int id);

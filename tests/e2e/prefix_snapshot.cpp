@@ -8,12 +8,19 @@
 
 namespace e2e {
 namespace {
-// Keys Wine itself rewrites while a prefix runs: its own configuration, and the display adapter
-// key that each new desktop process (re)creates, which appears between two snapshots whenever
-// Wine's explorer starts. Nothing the installer does lives below them.
+// Keys Wine itself rewrites while a prefix runs: its own configuration, the display adapter and
+// monitor keys that each new desktop process (re)creates, which appear between two snapshots
+// whenever Wine's explorer starts, and the counter Wine's service manager raises at each start.
+// Nothing the installer does lives below them.
 const char* const wineOwnedKeys[] = {
     "[HKEY_CURRENT_USER\\Software\\Wine",
     "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Video",
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\ServiceCurrent",
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Class\\{4D36E968-E325-11CE-BFC1-08002BE10318}",
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\DeviceClasses",
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Hardware Profiles",
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Enum",
+    "[HKEY_LOCAL_MACHINE\\Hardware\\DEVICEMAP\\VIDEO",
 };
 
 bool isWineOwned(const std::string& key) {

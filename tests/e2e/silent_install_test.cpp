@@ -181,6 +181,8 @@ TEST_F(SilentInstall, AssociationKeys) {
 TEST_F(SilentInstall, UninstallEntryAndUninstaller) {
     EXPECT_EQ(value(uninstallKey, "DisplayName"), "REG_SZ Velkorin Full 2.0");
     EXPECT_EQ(value(uninstallKey, "UninstallString"), std::string("REG_SZ \"") + installPath + "\\remove.exe\"");
+    EXPECT_EQ(value(uninstallKey, "QuietUninstallString"),
+              std::string("REG_SZ \"") + installPath + "\\remove.exe\" S");
     auto uninstaller = wine.readFile(join(installPath, "remove.exe"));
     ASSERT_TRUE(uninstaller);
     size_t image = packageOffsetOf(setupFile);

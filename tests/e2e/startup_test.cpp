@@ -16,7 +16,8 @@
 namespace e2e {
 namespace {
 
-const unsigned long exitFailed = 2;
+const unsigned long exitCancelled = 1, exitFailed = 2;
+const char demoCaption[] = "Velkorin Demo 1.0 Setup";
 const int okButtonId = 1;
 const char startupCaption[] = "Velkorin";
 const char damagedText[] = "The installer file is damaged!";
@@ -223,10 +224,19 @@ TEST_F(StartupTest, AnyWordStartingWithSSelectsTheSilentInstall) {
     const Bytes& file = setupFile();
     if (file.empty()) return;
     wine.writeFile("C:\\modes\\setup.exe", file);
-    // A slash or dash in front is no silent request: that is the wizard, which this build lacks.
-    WindowsRun slash = wine.runWatched("C:\\modes\\setup.exe", {"/S"}, 15s);
-    ASSERT_TRUE(slash.ended);
-    EXPECT_EQ(slash.exitCode, exitFailed) << "nothing installed without the wizard";
+    // A slash or dash in front is no silent request: the wizard opens (and is cancelled here).
+    std::filesystem::path drive = wine.prefix() / "drive_c";
+    std::set<std::string> before = driveSnapshot(drive);
+    BackgroundRun slash = wine.start("C:\\modes\\setup.exe", {"/S"}, 30s);
+    ProcessResult frame = wine.driver({"wait-dialog", demoCaption, "15000", "wait-page", "*", "5000", "click", "1012",
+                                       "wait-box", demoCaption, "5000", "click", "6", "wait-gone", "5000"});
+    EXPECT_EQ(frame.exitCode, 0) << "no wizard, or no question on Cancel: " << describe(frame);
+    WindowsRun cancelled = slash.wait(30s);
+    ASSERT_TRUE(cancelled.ended);
+    EXPECT_EQ(cancelled.exitCode, exitCancelled) << "the wizard was cancelled";
+    std::set<std::string> added = linesOnlyIn(driveSnapshot(drive), before);
+    EXPECT_TRUE(added.empty()) << "the cancelled wizard left " << added.size() << " entries, the first: "
+                               << (added.empty() ? "" : *added.begin());
     WindowsRun word = wine.runWatched("C:\\modes\\setup.exe", {"silent"}, 15s);
     ASSERT_TRUE(word.ended);
     EXPECT_EQ(word.exitCode, 0u) << "a lower-case word beginning with s installs silently";

@@ -29,6 +29,7 @@ typedef void* HPALETTE;
 typedef void* HFONT;
 typedef void* HBRUSH;
 typedef void* HPEN;
+typedef void* HCURSOR;
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
 #define WINAPI

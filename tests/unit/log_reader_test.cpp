@@ -162,6 +162,23 @@ TEST_F(LogReader, EntryLinesGiveKindAndFields) {
     EXPECT_STREQ(field(0), "C:\\f.txt");
 }
 
+// Whether each line, split, is undone; a damaged line is skipped instead of being widened.
+bool sound(const char* line) { return entryIsSound(splitLogEntry(line)); }
+
+TEST_F(LogReader, DamagedOrHandEditedEntriesAreSkippedNeverWidened) {
+    for (const char* line : {"a,C:\\Program Files\\Demo", "b,C:\\Demo\\a.txt", "g,\\\\server\\share\\x.dll",
+                             "h,D:\\Menu\\Demo.lnk", "c,2,Software\\Demo,", "c,1,Software\\Demo,Path",
+                             "e,0,.demo,1", "e,6,Software\\Demo", "d,open,C:\\x.txt,,0", "f,C:\\x.dll,Fn,,", "z,whatever"})
+        EXPECT_TRUE(sound(line)) << line;
+    for (const char* line : {"a,Demo", "b,\\Demo\\a.txt", "b,a.txt", "a,C:", "a,C:\\", "b,C:Demo\\a.txt", "h,",
+                             "g,", "a", "b,C:\\Demo\\*.txt"})
+        EXPECT_FALSE(sound(line)) << "a path without a drive or naming a whole drive: " << line;
+    for (const char* line : {"e,2,,1", "e,2,\\,1", "e,2,Software\\,1", "e,2", "c,2,,Path", "c,1,Software\\Demo\\,Path",
+                             "e,7,Software\\Demo,1", "e,22,Software\\Demo", "e,-1,Software", "e,,Software",
+                             "e,0x2,Software", "c,x,Software\\Demo,Path"})
+        EXPECT_FALSE(sound(line)) << "an empty or backslashed key, an unknown root: " << line;
+}
+
 TEST_F(LogReader, StepTextsPerKind) {
     EXPECT_STREQ(removalStepText('a'), "Deleting files...");
     EXPECT_STREQ(removalStepText('b'), "Deleting files...");

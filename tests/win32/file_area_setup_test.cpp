@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "install/file_area.h"
+#include "install/install_log.h"
 #include "script/setup_state.h"
 #include "startup/package_file.h"
 #include "support/heap.h"
@@ -31,7 +32,7 @@ TEST(PackagedSetup, ExtractsTheSetupFileNamedInTheEnvironment) {
     if (loadSecurityFunctions()) state.threadToken = openAccessToken();
     state.logFile = CreateFileA(log, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
     bool done = extractFileArea(nullptr);
-    CloseHandle(state.logFile);
+    closeLogFile(state.logFile);
     printf("walk %s, installOk %d\n", done ? "ended" : "aborted", state.installOk ? 1 : 0);
     for (int i = 0; i < listCount(&state.rebootReplaceFiles); ++i)
         printf("deferred\t%s\t%s\t%s\n", listAt(&state.rebootReplaceFiles, i), listAt(&state.pendingReplacements, i),

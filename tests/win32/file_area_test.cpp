@@ -16,6 +16,7 @@
 #include "install/directory_chain.h"
 #include "install/file_area.h"
 #include "script/languages.h"
+#include "install/install_log.h"
 #include "script/setup_state.h"
 #include "script/variables.h"
 #include "support/heap.h"
@@ -247,7 +248,7 @@ protected:
         state.logFile = CreateFileA(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, 0, nullptr);
     }
     void TearDown() override {
-        CloseHandle(state.logFile);
+        closeLogFile(state.logFile);
         if (state.selfFile != INVALID_HANDLE_VALUE) CloseHandle(state.selfFile);
         CloseHandle(state.resumeEvent);
         if (state.threadToken) CloseHandle(state.threadToken);
@@ -260,7 +261,7 @@ protected:
     }
     // The log lines written to the temporary log so far.
     std::string writtenLog() {
-        FlushFileBuffers(state.logFile);
+        flushLogFile(state.logFile);
         Bytes data = readAll(logPath);
         return std::string(data.begin(), data.end());
     }

@@ -11,6 +11,7 @@
 #include "install/ini_entries.h"
 #include "install/install_worker.h"
 #include "system/registry.h"
+#include "install/install_log.h"
 #include "script/setup_state.h"
 #include "support/heap.h"
 #include "support/string_list.h"
@@ -41,7 +42,7 @@ protected:
     }
     void TearDown() override {
         SetCurrentDirectoryA(previousDirectory);
-        CloseHandle(state.logFile);
+        closeLogFile(state.logFile);
         CloseHandle(state.resumeEvent);
         for (const std::string& path : cleanUp) DeleteFileA(path.c_str());
         DeleteFileA(logPath.c_str());
@@ -159,3 +160,29 @@ TEST_F(InstallSteps, AnEmptyProductNameRegistersAndLogsNothing) {
 }
 
 }  // namespace
+
+TEST_F(InstallSteps, TheTemporaryLogGetsEveryWrittenLineInOrderThroughItsBlocks) {
+    // Lines wait in a block and are written when it fills and when the log is closed; lines
+    // recorded without writing stay out, and a line longer than the block still arrives whole.
+    std::string expected;
+    for (int i = 0; i < 700; ++i) {  // about 50 KB: the helper reads up to 64 KiB
+        std::string path = "C:\\Program Files\\Velkorin Steps\\folder " + std::to_string(i % 40) + "\\file" +
+                           std::to_string(i) + ".txt";
+        bool write = i % 7 != 0;
+        ASSERT_TRUE(appendLogLine(state.logFile, "b", path.c_str(), write, false));
+        if (write) expected += "b," + path + "\n";
+        if (i == 350) {
+            std::string longPath = "C:\\" + std::string(17000, 'x');
+            ASSERT_TRUE(appendLogLine(state.logFile, "b", longPath.c_str(), true, false));
+            expected += "b," + longPath + "\n";
+        }
+    }
+    EXPECT_FALSE(appendLogLine(state.logFile, "B", "c:\\program files\\velkorin steps\\folder 1\\FILE1.TXT", true,
+                               false))
+        << "a line equal but for case is neither recorded nor written";
+    ASSERT_GT(expected.size(), 2u * 0x4000);
+    ASSERT_LT(expected.size(), 65536u);
+    closeLogFile(state.logFile);
+    state.logFile = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(readFile(logPath), expected);
+}

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "install/install_log.h"
 #include "script/setup_state.h"
 #include "script/variables.h"
 #include "support/heap.h"
@@ -35,13 +36,14 @@ protected:
     }
     void TearDown() override {
         deleteRegistryKey(HKEY_CURRENT_USER, testKey, true);
-        CloseHandle(state.logFile);
+        closeLogFile(state.logFile);
         DeleteFileA(logPath.c_str());
         closeFreshState();
     }
     // Starts a fresh log: nothing recorded, nothing written.
     static void forgetLines() {
         listClear(&state.logLines);
+        flushLogFile(state.logFile);
         SetFilePointer(state.logFile, 0, nullptr, FILE_BEGIN);
         SetEndOfFile(state.logFile);
     }
@@ -49,6 +51,7 @@ protected:
     static std::vector<std::string> lines() {
         char written[4096] = {};
         DWORD read = 0;
+        flushLogFile(state.logFile);
         SetFilePointer(state.logFile, 0, nullptr, FILE_BEGIN);
         ReadFile(state.logFile, written, sizeof(written) - 1, &read, nullptr);
         std::string file(written, read);

@@ -1,0 +1,10 @@
+// driver_tree.h -- reading and expanding another process's tree view for the e2e driver.
+#pragma once
+#include <windows.h>
+
+// Prints visible<TAB>0|1, then item<TAB>DEPTH<TAB>TICKED<TAB>TEXT for every item depth first
+// (TICKED: 1 ticked, 0 not); the texts are read through memory in the tree's process.
+int printTree(HWND tree);
+// Expands the first item (depth first) whose text is text, as a click on its button does; false
+// when there is none.
+bool expandTreeItem(HWND tree, const char* text);
