@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # compare.sh -- Velkorin against its peer NSIS on realistic payloads, in one run: the same
 # payload, the same Wine and prefix set-up, builds and silent installs alternating run by run,
-# every installed file and the uninstaller verified after every install. Ends with a Markdown
+# every installed file and the uninstaller verified after every install, then the silent removal
+# timed until its work is done and checked. Ends with a Markdown
 # table: medians with [min-max] of RUNS runs, CPU time, setup size, peak memory, and the ratios.
 #
 # Usage: bash bench/compare.sh [KIND...]   (default: small large files2000 files4000)
@@ -162,7 +163,36 @@ install_one() { # WHO PAYLOAD_DIR: sets run_s, cpu_s, peak_kib (bench_run) and o
   ok=1
   [ "$run_code" = 0 ] || { fail "$who: setup exited with $run_code"; ok=0; }
   [ "$ok" = 1 ] && { verify_install "$who" "$target" "$dir" "$setup" || ok=0; }
+  removed=0 remove_s=""
+  [ "$ok" = 1 ] && remove_one "$who" "$target"
   rm -rf "$target"
+}
+
+# A process of a removal still running: the uninstaller, NSIS's copy of it in the temporary folder
+# (Au_.exe), Velkorin's delself.bat and the command interpreter running it.
+removal_running() { pgrep -f 'uninstall\.exe|Au_\.exe|delself|cmd\.exe' >/dev/null; }
+
+# The silent removal, timed until its work is done: both uninstallers end their first process
+# before everything is gone (NSIS's copy in the temporary folder removes the files; Velkorin's
+# delself.bat removes the uninstaller and the folders it stood in), so the clock stops when the
+# product folder is gone and no process of the removal is left. Verified: folder and Uninstall
+# entry gone.
+remove_one() { # WHO TARGET: sets remove_s and removed
+  local who=$1 target=$2 t0 arg code=0 key limit
+  if [ "$who" = velkorin ]; then arg=S key='Velkorin Bench'; else arg=/S key='NSIS Bench'; fi
+  t0=$(now)
+  wine "$target/uninstall.exe" "$arg" >>"$work/wine-stderr.log" 2>&1 || code=$?
+  limit=$(awk -v t="$t0" 'BEGIN { printf "%d", t + 600 }')
+  while [ -e "$target" ] || removal_running; do
+    [ "$(date +%s)" -lt "$limit" ] || { fail "$who: removal not done after 600 s"; return 1; }
+    sleep 0.02
+  done
+  remove_s=$(secs "$t0" "$(now)")
+  [ "$code" = 0 ] || { fail "$who: uninstall.exe $arg exited with $code"; return 1; }
+  if wine reg query "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$key" >/dev/null 2>&1; then
+    fail "$who: the Uninstall entry is still there after the removal"; return 1
+  fi
+  removed=1
 }
 
 # ---- figures -----------------------------------------------------------------------------------
@@ -174,8 +204,8 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else
 declare -A med   # med[kind.who.what] = median, for the ratio rows
 table=$work/table.md
 {
-  echo "| payload | installer | build s | build CPU s | setup bytes | silent install s | MB/s | install CPU s | peak RSS MB | verified |"
-  echo "|---|---|---|---|---|---|---|---|---|---|"
+  echo "| payload | installer | build s | build CPU s | setup bytes | silent install s | MB/s | install CPU s | peak RSS MB | verified | silent removal s | removed |"
+  echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
 } >"$table"
 
 bench_prefix >/dev/null
@@ -183,7 +213,7 @@ for kind in "${kinds[@]}"; do
   dir=$(make_payload "$kind") || { fail "payload $kind"; continue; }
   mb=$(awk -v b="$(du -sb --apparent-size "$dir/payload" | cut -f1)" 'BEGIN { printf "%.1f", b / 1e6 }')
   files=$(wc -l <"$dir/manifest.sha256")
-  declare -A builds=() bcpu=() inst=() icpu=() peak=() good=()
+  declare -A builds=() bcpu=() inst=() icpu=() peak=() good=() rem=() gone=()
   for ((r = 1; r <= runs; r++)); do
     for who in "${who_list[@]}"; do
       if build_one "$who" "$dir"; then
@@ -200,32 +230,38 @@ for kind in "${kinds[@]}"; do
       echo "$kind $who run $r: $(bench_describe_run), CPU ${cpu_s} s, verified: $([ $ok = 1 ] && echo yes || echo NO)" >&2
       inst[$who]+="$run_s " icpu[$who]+="$cpu_s " peak[$who]+="$peak_kib "
       [ "$ok" = 1 ] && good[$who]=$(( ${good[$who]:-0} + 1 ))
+      if [ "$removed" = 1 ]; then
+        echo "$kind $who run $r: silent removal ${remove_s} s" >&2
+        rem[$who]+="$remove_s " gone[$who]=$(( ${gone[$who]:-0} + 1 ))
+      fi
     done
   done
   for who in "${who_list[@]}"; do
-    [ -n "${builds[$who]:-}" ] || { echo "| $kind | $who | build failed | | | | | | | no |" >>"$table"; continue; }
+    [ -n "${builds[$who]:-}" ] || { echo "| $kind | $who | build failed | | | | | | | no | | no |" >>"$table"; continue; }
     setup=$work/$who-setup.exe
     # shellcheck disable=SC2086
     {
       i_med=$(median ${inst[$who]})
       med[$kind.$who.build]=$(median ${builds[$who]}) med[$kind.$who.install]=$i_med
-      printf '| %s MB, %s files | %s | %s | %s | %s | %s | %s | %s | %s | %s/%s |\n' "$mb" "$files" "$who" \
+      [ -z "${rem[$who]:-}" ] || med[$kind.$who.remove]=$(median ${rem[$who]})
+      printf '| %s MB, %s files | %s | %s | %s | %s | %s | %s | %s | %s | %s/%s | %s | %s/%s |\n' "$mb" "$files" "$who" \
         "$(spread ${builds[$who]})" "$(median ${bcpu[$who]})" "$(stat -c %s "$setup" | sed ':a;s/\B[0-9]\{3\}\>/,&/;ta')" \
         "$(spread ${inst[$who]})" "$(rate "$mb" "$i_med")" "$(median ${icpu[$who]})" \
-        "$(mib "$(maximum ${peak[$who]})")" "${good[$who]:-0}" "$runs"
+        "$(mib "$(maximum ${peak[$who]})")" "${good[$who]:-0}" "$runs" \
+        "$([ -n "${rem[$who]:-}" ] && spread ${rem[$who]} || echo -)" "${gone[$who]:-0}" "$runs"
     } >>"$table"
   done
-  unset builds bcpu inst icpu peak good
+  unset builds bcpu inst icpu peak good rem gone
 done
 
 {
   echo
   if [ "$peer" = 1 ]; then
-    echo "| payload | build time Velkorin / NSIS | install MB/s Velkorin / NSIS |"
-    echo "|---|---|---|"
+    echo "| payload | build time Velkorin / NSIS | install MB/s Velkorin / NSIS | removal time Velkorin / NSIS |"
+    echo "|---|---|---|---|"
     for kind in "${kinds[@]}"; do
       [ -n "${med[$kind.velkorin.install]:-}" ] && [ -n "${med[$kind.nsis.install]:-}" ] || continue
-      echo "| $kind | $(ratio "${med[$kind.velkorin.build]}" "${med[$kind.nsis.build]}") | $(ratio "${med[$kind.nsis.install]}" "${med[$kind.velkorin.install]}") |"
+      echo "| $kind | $(ratio "${med[$kind.velkorin.build]}" "${med[$kind.nsis.build]}") | $(ratio "${med[$kind.nsis.install]}" "${med[$kind.velkorin.install]}") | $(ratio "${med[$kind.velkorin.remove]:-0}" "${med[$kind.nsis.remove]:-0}") |"
     done
   fi
   if [ -n "${med[files4000.velkorin.install]:-}" ] && [ -n "${med[files2000.velkorin.install]:-}" ]; then
@@ -235,7 +271,7 @@ done
     done
   fi
   echo
-  echo "Medians of $runs runs [min–max]; builds alternate, then installs alternate. MB = 10^6 bytes of payload."
+  echo "Medians of $runs runs [min–max]; builds alternate, then installs alternate, each install followed by its silent removal. MB = 10^6 bytes of payload."
   echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(uname -sr), $(wine --version 2>/dev/null), load average at the end $(cut -d' ' -f1-3 /proc/loadavg)."
 } >>"$table"
 

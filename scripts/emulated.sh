@@ -2,11 +2,11 @@
 # Runs a command as it would run on a kernel without 32-bit support: every i386 program it starts
 # runs under qemu's user-mode emulation. The emulation is registered in a private binfmt_misc
 # instance of a new user and mount namespace (Linux 6.7 or later), so the rest of the machine
-# keeps running 32-bit programs natively. Needs qemu-user-static and wine32-preloader
+# keeps running 32-bit programs natively. Needs qemu-user 10 (bookworm-backports) and wine32-preloader
 # (`VELKORIN_EMULATE_I386=1 bash scripts/setup.sh` installs them).
 # Usage: scripts/emulated.sh COMMAND [ARGS...]   e.g. scripts/emulated.sh ctest --preset default
 set -euo pipefail
-qemu=/usr/bin/qemu-i386-static
+qemu=/usr/bin/qemu-i386
 [ -x "$qemu" ] || { echo "emulated.sh: $qemu is missing (VELKORIN_EMULATE_I386=1 bash scripts/setup.sh)" >&2; exit 1; }
 [ $# -gt 0 ] || { echo "usage: scripts/emulated.sh COMMAND [ARGS...]" >&2; exit 2; }
 if [ "${1:-}" != "--inside" ]; then

@@ -54,26 +54,47 @@ runs_32bit() { local code=0; "$probe" 2>/dev/null || code=$?; [ "$code" = 42 ]; 
 binfmt=/proc/sys/fs/binfmt_misc
 emulated() { [ -f "$binfmt/qemu-i386" ] && grep -qx enabled "$binfmt/qemu-i386"; }
 
+# bookworm's qemu 7.2 is not enough: a fault in a Wine program reaches Wine's fault handler with
+# trap number -1, the handler cannot tell a page fault from anything else and ends the program
+# where Windows (and Wine natively) handles the fault; seen every time when ole32's RPC thread
+# starts at the end of a removal. Under qemu 10 from bookworm-backports (package qemu-user, static
+# binaries, which replaces qemu-user-static) the same run passes. Only that package comes from
+# backports.
+qemu=/usr/bin/qemu-i386
+qemu_ok() {
+  local v
+  v=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null) || return 1
+  dpkg --compare-versions "$v" ge 1:10.0 && [ -x "$qemu" ]
+}
+registered() { emulated && grep -qx "interpreter $qemu" "$binfmt/qemu-i386"; }
+
 if ! runs_32bit || emulated || [ "${VELKORIN_EMULATE_I386:-0}" = 1 ]; then
-  emulation=(qemu-user-static wine32-preloader:i386)
-  missing=()
-  for p in "${emulation[@]}"; do dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p"); done
-  if [ ${#missing[@]} -gt 0 ]; then
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+  export DEBIAN_FRONTEND=noninteractive
+  if ! qemu_ok; then
+    backports=/etc/apt/sources.list.d/velkorin-backports.sources
+    if [ ! -f "$backports" ]; then
+      printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm-backports' \
+        'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' > "$backports"
+    fi
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user
   fi
+  dpkg -s wine32-preloader:i386 >/dev/null 2>&1 ||
+    apt-get install -y -q --no-install-recommends wine32-preloader:i386
   [ -f "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
-  if ! emulated; then
-    [ -f "$binfmt/qemu-i386" ] && echo -1 > "$binfmt/qemu-i386"   # a disabled or stale entry
+  if ! registered; then
+    # A disabled entry, or one for another interpreter (an older qemu), is replaced.
+    [ -f "$binfmt/qemu-i386" ] && echo -1 > "$binfmt/qemu-i386"
     # F: the interpreter is opened now, so it is found from any mount namespace or chroot.
-    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' \
       > "$binfmt/register"
   fi
   if ! runs_32bit; then
-    echo "setup: 32-bit programs do not run, not even under qemu-i386-static: Wine cannot work here" >&2
+    echo "setup: 32-bit programs do not run, not even under $qemu: Wine cannot work here" >&2
     rm -f "$probe"
     exit 1
   fi
-  echo "setup: this kernel does not run 32-bit programs itself; they run under qemu-i386-static"
+  echo "setup: this kernel does not run 32-bit programs itself; they run under $qemu ($(dpkg-query -W -f='${Version}' qemu-user))"
 fi
 rm -f "$probe"
 

@@ -10,7 +10,7 @@ constexpr int pageItemLabel = 1005;
 constexpr int pageStepLabel = 1004;
 
 // Waits while the wizard asks whether to cancel, then looks for the cancel request (WM_QUIT in
-// the thread's queue). False when the installation is to be aborted.
+// the thread's queue). False when the installation is to be aborted; always true when silent.
 bool workerCheckPoint();
 // Sets a label of the installing page and repaints it cleanly; nothing without a page.
 void setPageText(HWND page, int control, const char* text);
