@@ -5,7 +5,10 @@
 #include <string.h>
 
 static const DWORD pollInterval = 10;
-static const UINT messageTimeout = 3000;
+// How long a text read waits for the other process. Generous, and without SMTO_ABORTIFHUNG: on a
+// loaded machine under emulation a program may not look at its queue for seconds (a box whose
+// texts read as empty was seen so), and a slow answer is still the right answer.
+static const UINT messageTimeout = 20000;
 
 HWND findDialog(const char* caption) {
     const char* wanted = strcmp(caption, "*") == 0 ? nullptr : caption;
@@ -74,7 +77,7 @@ HWND waitForControl(HWND dialog, int id, DWORD timeout) {
 void windowText(HWND window, char* text, int size) {
     text[0] = 0;
     DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, size, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, size, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
                              messageTimeout, &copied))
         text[0] = 0;
     text[size - 1] = 0;
