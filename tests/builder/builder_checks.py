@@ -2,7 +2,8 @@
 """Checks of velkorin-pack as a shipped program, run by ctest:
 
   reproducible PACK STUB WORK            same bytes from trees made in different orders, -j1 and -j2
-  windows PACK PACK_EXE STUB WORK        velkorin-pack.exe under 64-bit Wine writes the Linux bytes
+  windows PACK PACK_EXE STUB WORK        velkorin-pack.exe (64-bit, static) under 64-bit Wine writes
+                                         the Linux bytes from Windows paths
   progress PACK STUB WORK                progress line on a terminal only, not piped, not with -q
   installed BUILD_DIR STUB WORK          cmake --install and the .deb: the builder finds its stub
                                          and text packs; dpkg-deb lists the files
@@ -144,8 +145,19 @@ def wine64_session(work):
     return wine, env
 
 
+# What a static velkorin-pack.exe may import: libraries every Windows has.
+SYSTEM_DLLS = {"kernel32.dll", "msvcrt.dll", "shell32.dll", "advapi32.dll", "user32.dll"}
+
+
 def check_windows(pack, pack_exe, stub, work):
     work = pathlib.Path(work)
+    headers = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", str(pack_exe)], capture_output=True, text=True,
+                             check=True).stdout
+    imported = {line.split(":", 1)[1].strip().lower() for line in headers.splitlines() if "DLL Name:" in line}
+    if not imported or not imported <= SYSTEM_DLLS:
+        fail(f"velkorin-pack.exe imports {sorted(imported)}; only system libraries are allowed")
+    if "file format pei-x86-64" not in headers:
+        fail("velkorin-pack.exe is not a 64-bit Windows program")
     project = make_project(work / "project")
     wine, env = wine64_session(work)
     build(pack, project, work / "linux.exe", stub, env=env)
@@ -165,9 +177,11 @@ def check_windows(pack, pack_exe, stub, work):
         same_bytes(work / "linux.exe", work / "windows.exe", "Linux and Windows builders")
         inspect = subprocess.run([wine, str(exe_copy), "inspect", windows_path(work / "windows.exe")],
                                  capture_output=True, env=env, timeout=300)
-        report = inspect.stdout.decode(errors="replace")
-        if inspect.returncode != 0 or "Größe ü.txt" not in report or "big.bin" not in report:
-            fail("velkorin-pack.exe inspect did not describe the package:\n" + report)
+        report = inspect.stdout.decode(errors="replace").replace("\r\n", "\n")
+        linux_report = subprocess.run([str(pack), "inspect", str(work / "linux.exe")], capture_output=True,
+                                      text=True).stdout
+        if inspect.returncode != 0 or report != linux_report or "Gr\\xC3\\xB6\\xC3\\x9Fe \\xC3\\xBC.txt" not in report:
+            fail("velkorin-pack.exe inspect did not describe the package as the Linux builder does:\n" + report)
         # A file area that the listing cannot read is refused with its name, and nothing is left.
         missing = subprocess.run([wine, str(exe_copy), "build", windows_path(work / "none.toml"), "-o",
                                   windows_path(work / "none.exe"), "--stub", windows_path(win_stub)],
@@ -224,7 +238,7 @@ def check_progress(pack, stub, work):
     if code != 0 or quiet.strip():
         fail(f"--quiet on a terminal printed something:\n{quiet!r}")
     piped = subprocess.run(base + ["-o", str(work / "piped.exe")], capture_output=True, text=True)
-    if piped.returncode != 0 or "\r" in piped.stderr or " files, " in piped.stderr or piped.stdout:
+    if piped.returncode != 0 or "\r" in piped.stderr or f"/{count} files" in piped.stderr or piped.stdout:
         fail(f"piped output holds a progress line:\n{piped.stderr!r}")
     if not piped.stderr.startswith(str(work / "piped.exe") + ": ") or piped.stderr.count("\n") != 1:
         fail(f"piped output is not the one summary line:\n{piped.stderr!r}")
