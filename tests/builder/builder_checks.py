@@ -15,6 +15,7 @@ import os
 import pathlib
 import pty
 import random
+import re
 import select
 import shutil
 import subprocess
@@ -161,20 +162,23 @@ def check_windows(pack, pack_exe, stub, work):
     project = make_project(work / "project")
     wine, env = wine64_session(work)
     build(pack, project, work / "linux.exe", stub, env=env)
-    win_stub = work / "stub" / "velkorin.exe"
-    win_stub.parent.mkdir(parents=True, exist_ok=True)
-    shutil.copyfile(stub, win_stub)
+    # The installed layout: bin\velkorin-pack.exe finds ..\share\velkorin\velkorin.exe itself.
+    win_stub = work / "installed" / "share" / "velkorin" / "velkorin.exe"
+    exe_copy = work / "installed" / "bin" / "velkorin-pack.exe"
+    for path, source in ((win_stub, stub), (exe_copy, pack_exe)):
+        path.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(source, path)
     try:
-        # The project named with a Windows path; the stub found beside the program.
-        exe_copy = win_stub.parent / "velkorin-pack.exe"
-        shutil.copyfile(pack_exe, exe_copy)
-        command = [wine, str(exe_copy), "build", windows_path(project), "-o", windows_path(work / "windows.exe"),
-                   "--stub", windows_path(win_stub), "-j2"]
+        # The project and the output named with Windows paths.
+        command = [wine, str(exe_copy), "build", windows_path(project), "-o", windows_path(work / "windows.exe"), "-j2"]
         result = subprocess.run(command, capture_output=True, env=env, timeout=300)
         if result.returncode != 0:
             fail("velkorin-pack.exe failed:\n" + result.stdout.decode(errors="replace") +
                  result.stderr.decode(errors="replace"))
         same_bytes(work / "linux.exe", work / "windows.exe", "Linux and Windows builders")
+        summary = result.stderr.decode(errors="replace")
+        if " files, " in summary.split("bytes (", 1)[0] or "MB/s" in summary:
+            fail("piped output of velkorin-pack.exe holds a progress line:\n" + summary)
         inspect = subprocess.run([wine, str(exe_copy), "inspect", windows_path(work / "windows.exe")],
                                  capture_output=True, env=env, timeout=300)
         report = inspect.stdout.decode(errors="replace").replace("\r\n", "\n")
@@ -182,7 +186,16 @@ def check_windows(pack, pack_exe, stub, work):
                                       text=True).stdout
         if inspect.returncode != 0 or report != linux_report or "Gr\\xC3\\xB6\\xC3\\x9Fe \\xC3\\xBC.txt" not in report:
             fail("velkorin-pack.exe inspect did not describe the package as the Linux builder does:\n" + report)
-        # A file area that the listing cannot read is refused with its name, and nothing is left.
+        # On a console (Wine makes one of a terminal) the Windows builder shows its progress line;
+        # Wine's console draws it with cursor sequences and moves over blanks, hence the cleaning.
+        shown, code = run_in_terminal([wine, str(exe_copy), "build", windows_path(project), "-o",
+                                       windows_path(work / "console.exe")], env)
+        count = sum(1 for p in (project.parent / "files").rglob("*") if p.is_file())
+        drawn = re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", shown).replace(" ", "")
+        if code != 0 or f"{count}/{count}files," not in drawn or "MB/s" not in drawn:
+            fail(f"no progress line on the Windows console:\n{shown!r}")
+        same_bytes(work / "linux.exe", work / "console.exe", "Windows builds with and without a console")
+        # A missing project file is refused with its name, and nothing is left behind.
         missing = subprocess.run([wine, str(exe_copy), "build", windows_path(work / "none.toml"), "-o",
                                   windows_path(work / "none.exe"), "--stub", windows_path(win_stub)],
                                  capture_output=True, env=env, timeout=300)
@@ -196,10 +209,10 @@ def check_windows(pack, pack_exe, stub, work):
     print("windows: velkorin-pack.exe wrote the bytes of the Linux build from Windows paths")
 
 
-def run_in_terminal(command):
+def run_in_terminal(command, env=None):
     """Runs command with stderr (and stdout) on a pseudo-terminal; its output and exit code."""
     leader, follower = pty.openpty()
-    process = subprocess.Popen(command, stdout=follower, stderr=follower, stdin=subprocess.DEVNULL)
+    process = subprocess.Popen(command, stdout=follower, stderr=follower, stdin=subprocess.DEVNULL, env=env)
     os.close(follower)
     output = b""
     while True:
