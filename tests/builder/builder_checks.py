@@ -20,6 +20,7 @@ import select
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
@@ -92,11 +93,32 @@ def environment_without_epoch():
     return env
 
 
+def listing_orders(folder):
+    """Every folder's names in the order the file system lists them."""
+    return {str(p): os.listdir(p) for p in sorted(pathlib.Path(folder).rglob("*")) if p.is_dir()}
+
+
 def check_reproducible(pack, stub, work):
     work = pathlib.Path(work)
+    work.mkdir(parents=True, exist_ok=True)
     env = environment_without_epoch()
-    forward = make_project(work / "forward")
-    backward = make_project(work / "backward", reverse=True)
+    # On tmpfs a folder lists its names newest first, so the two trees list in different orders
+    # (ext4 lists both in the same hash order).
+    trees = pathlib.Path(tempfile.mkdtemp(prefix="velkorin-trees-", dir="/dev/shm" if os.access("/dev/shm", os.W_OK)
+                                          else work))
+    try:
+        check_reproducible_trees(pack, stub, work, trees, env)
+    finally:
+        shutil.rmtree(trees, ignore_errors=True)
+
+
+def check_reproducible_trees(pack, stub, work, trees, env):
+    forward = make_project(trees / "forward")
+    backward = make_project(trees / "backward", reverse=True)
+    orders = [{name[len(str(tree)):]: names for name, names in listing_orders(tree).items()} for tree in
+              (forward.parent, backward.parent)]
+    if orders[0] == orders[1]:
+        print("reproducible: note: this file system lists both trees in the same order")
     build(pack, forward, work / "one.exe", stub, "-j1", env=env)
     time.sleep(1.1)  # a build that wrote its own time would differ now
     build(pack, backward, work / "two.exe", stub, "-j2", env=env)
