@@ -42,6 +42,7 @@ def extra_files():
         "files/data/Größe ü.txt": ("Umlaute im Namen\n".encode(), None),
         "files/data/old.txt": (b"written in 1999\n", 915_148_800_000_000_000),
         "files/data/zeta/last.txt": (b"z" * 5000, None),
+        "files/data/Zebra.txt": (b"upper case sorts before lower case in byte order\n", None),
         "files/data/alpha/first.txt": (b"a" * 5000, None),
         "files/data/empty.txt": (b"", None),
         "files/readonly.txt": (b"do not change\n", None),
