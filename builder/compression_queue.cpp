@@ -7,27 +7,20 @@
 #include <cstring>
 
 #include "deflate.h"
+#include "host_files.h"
 
 namespace {
 
 constexpr size_t primeBytes = 32768;  // the deflate window: what a block may refer back to
 
-int seekTo(std::FILE* file, uint64_t offset) {
-#ifdef _WIN32
-    return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET);
-#else
-    return fseeko(file, static_cast<off_t>(offset), SEEK_SET);
-#endif
-}
-
 // Reads the block and the bytes before it that prime it, and compresses it. A file that ends
 // before the block does, or goes on after its last block, has changed since its size was taken.
 bool compressBlock(const CompressionJob& job, uint64_t offset, size_t length, Bytes* out, std::string* err) {
-    std::FILE* file = std::fopen(job.path.c_str(), "rb");
+    std::FILE* file = openHostFile(job.path, "rb");
     if (!file) return *err = job.path + ": cannot open (" + std::strerror(errno) + ")", false;
     size_t before = offset < primeBytes ? static_cast<size_t>(offset) : primeBytes;
     Bytes input(before + length);
-    bool read = seekTo(file, offset - before) == 0 && std::fread(input.data(), 1, input.size(), file) == input.size();
+    bool read = seekHostFile(file, offset - before, SEEK_SET) == 0 && std::fread(input.data(), 1, input.size(), file) == input.size();
     bool ended = read && (offset + length < job.size || std::fgetc(file) == EOF);
     bool failed = std::ferror(file);
     std::fclose(file);

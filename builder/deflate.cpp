@@ -69,7 +69,10 @@ bool deflateBlock(const uint8_t* before, size_t beforeSize, const uint8_t* data,
     if (beforeSize > window) before += beforeSize - window, beforeSize = window;
     if (beforeSize) ok = deflateSetDictionary(&s, before, static_cast<uInt>(beforeSize)) == Z_OK;
     out->clear();
-    if (first) out->insert(out->end(), {0x78, 0xDA});
+    if (first) {
+        out->push_back(0x78);
+        out->push_back(0xDA);
+    }
     size_t head = out->size();
     out->resize(head + deflateBound(&s, size) + 16);
     s.next_in = const_cast<Bytef*>(data);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "compression_queue.h"
+#include "host_files.h"
 #include "source_tree.h"
 #include "version_resource.h"
 
@@ -38,9 +39,13 @@ uint32_t high32(uint64_t v) { return static_cast<uint32_t>(v >> 32); }
 
 // Everything of the entry but its data: times, attributes, size, version, and whether the group
 // stores it.
-void prepareEntry(const SourceEntry& entry, const FileGroupConfig& group, PreparedFile* out) {
+void prepareEntry(const SourceEntry& entry, const FileGroupConfig& group, uint64_t latestTime, PreparedFile* out) {
     SourceFileInfo info;
     if (!readSourceFileInfo(entry.path, &info, &out->err)) return;
+    if (latestTime) {
+        for (uint64_t* time : {&info.creationTime, &info.lastAccessTime, &info.lastWriteTime})
+            if (*time > latestTime) *time = latestTime;
+    }
     if (info.size > 0xFFFFFFFFu) {
         out->err = entry.path + ": too large (a packaged file must be smaller than 4 GiB)";
         return;
@@ -74,7 +79,7 @@ bool finishCompression(PlannedFile& file, CompressionQueue* queue, std::string* 
 
 // Copies a stored file's bytes; the size must still be what the entry says.
 bool copyFile(const std::string& path, uint32_t size, OutputFile* out, std::string* err) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = openHostFile(path, "rb");
     if (!file) return *err = path + ": cannot open (" + std::strerror(errno) + ")", false;
     uint8_t chunk[readChunk];
     uint64_t total = 0;
@@ -132,7 +137,7 @@ bool writeGroupHead(const FileGroupConfig& g, OutputFile* out, std::string* err)
 
 }  // namespace
 
-bool writeFileArea(const Project& project, uint64_t packageStart, unsigned threads, OutputFile* out,
+bool writeFileArea(const Project& project, uint64_t packageStart, const FileAreaOptions& options, OutputFile* out,
                    FileAreaResult* result, std::string* err) {
     std::vector<GroupPlan> plans;
     std::vector<PlannedFile> files;
@@ -146,13 +151,15 @@ bool writeFileArea(const Project& project, uint64_t packageStart, unsigned threa
             if (!e.isFile) continue;
             files.push_back({&e, plan.group, {}, 0});
             PlannedFile& file = files.back();
-            prepareEntry(e, *plan.group, &file.prepared);
+            prepareEntry(e, *plan.group, options.latestTime, &file.prepared);
             if (!file.prepared.err.empty() || file.prepared.store) continue;
             file.job = jobs.size();
             jobs.push_back({e.path, file.prepared.size});
         }
 
-    if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+    BuildProgress progress{0, static_cast<uint32_t>(files.size()), 0, 0};
+    for (const PlannedFile& file : files) progress.bytes += file.prepared.size;
+    unsigned threads = options.threads ? options.threads : std::max(1u, std::thread::hardware_concurrency());
     CompressionQueue queue(std::move(jobs), threads);
     *result = FileAreaResult{0, 0, 0};
     size_t nextFile = 0;
@@ -170,6 +177,9 @@ bool writeFileArea(const Project& project, uint64_t packageStart, unsigned threa
             result->requiredSpace += file.prepared.data.size;
             ++result->files;
             ++nextFile;
+            ++progress.filesDone;
+            progress.bytesDone += file.prepared.size;
+            if (options.progress) options.progress(progress);
         }
         uint64_t groupEnd = out->size() - packageStart;
         if (groupEnd > 0xFFFFFFFFu) return *err = "the package is larger than 4 GiB", false;

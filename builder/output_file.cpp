@@ -1,8 +1,6 @@
 // output_file.cpp -- temporary-file writing with an atomic rename at the end.
 #include "output_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -10,11 +8,12 @@
 #include <cstring>
 #include <vector>
 
+#include "host_files.h"
 #include "pe_fields.h"
 
 OutputFile::~OutputFile() {
     if (file_) std::fclose(file_);
-    if (!temporary_.empty()) std::remove(temporary_.c_str());
+    if (!temporary_.empty()) removeHostFile(temporary_);
 }
 
 bool OutputFile::fail(const std::string& what, std::string* err) {
@@ -24,15 +23,8 @@ bool OutputFile::fail(const std::string& what, std::string* err) {
 
 bool OutputFile::open(const std::string& target, std::string* err) {
     target_ = target;
-    std::string pattern = target + ".tmp-XXXXXX";
-    int fd = mkstemp(&pattern[0]);
-    if (fd < 0) return fail("cannot create a temporary file beside the output", err);
-    temporary_ = pattern;
-    file_ = fdopen(fd, "w+b");
-    if (!file_) {
-        ::close(fd);
-        return fail("cannot open the temporary file", err);
-    }
+    file_ = createTemporaryBeside(target, &temporary_);
+    if (!file_) return fail("cannot create a temporary file beside the output", err);
     return true;
 }
 
@@ -43,8 +35,8 @@ bool OutputFile::write(const uint8_t* data, size_t size, std::string* err) {
 }
 
 bool OutputFile::patch(uint64_t at, const uint8_t* data, size_t size, std::string* err) {
-    if (fseeko(file_, static_cast<off_t>(at), SEEK_SET) != 0 || std::fwrite(data, 1, size, file_) != size ||
-        fseeko(file_, 0, SEEK_END) != 0)
+    if (seekHostFile(file_, at, SEEK_SET) != 0 || std::fwrite(data, 1, size, file_) != size ||
+        seekHostFile(file_, 0, SEEK_END) != 0)
         return fail("cannot write", err);
     return true;
 }
@@ -57,12 +49,12 @@ bool OutputFile::patchU32(uint64_t at, uint32_t value, std::string* err) {
 
 template <typename Use>
 bool OutputFile::readBack(uint64_t from, Use use, std::string* err) {
-    if (std::fflush(file_) != 0 || fseeko(file_, static_cast<off_t>(from), SEEK_SET) != 0)
+    if (std::fflush(file_) != 0 || seekHostFile(file_, from, SEEK_SET) != 0)
         return fail("cannot read back", err);
     std::vector<uint8_t> chunk(65536);
     size_t got;
     while ((got = std::fread(chunk.data(), 1, chunk.size(), file_)) > 0) use(chunk.data(), got);
-    if (std::ferror(file_) || fseeko(file_, 0, SEEK_END) != 0) return fail("cannot read back", err);
+    if (std::ferror(file_) || seekHostFile(file_, 0, SEEK_END) != 0) return fail("cannot read back", err);
     return true;
 }
 
@@ -83,7 +75,7 @@ bool OutputFile::peCheckSum(uint32_t checkSumAt, uint32_t* value, std::string* e
 
 bool OutputFile::close(std::string* err) {
     // The setup file is a program: give it the usual permissions of one.
-    if (fchmod(fileno(file_), 0755) != 0) return fail("cannot set permissions", err);
+    if (!makeExecutable(file_)) return fail("cannot set permissions", err);
     bool closed = std::fclose(file_) == 0;
     file_ = nullptr;
     if (!closed) return fail("cannot write", err);
@@ -91,7 +83,7 @@ bool OutputFile::close(std::string* err) {
 }
 
 bool OutputFile::commitFrom(const std::string& finished, std::string* err) {
-    if (std::rename(finished.c_str(), target_.c_str()) != 0) return fail("cannot rename the finished file", err);
+    if (!replaceHostFile(finished, target_)) return fail("cannot rename the finished file", err);
     if (finished == temporary_) temporary_.clear();
     return true;
 }

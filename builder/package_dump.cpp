@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 
 #include "deflate.h"
 #include "format/package_format.h"
@@ -17,13 +16,23 @@ namespace {
 
 constexpr size_t maxScriptSize = 256u << 20;  // refuses absurd sizes from a damaged header
 
+// A FILETIME as "YYYY-MM-DD hh:mm:ss" UTC, computed here rather than by the C library, whose
+// Windows version knows no time before 1970.
 std::string fileTime(uint32_t low, uint32_t high) {
-    uint64_t ticks = static_cast<uint64_t>(high) << 32 | low;
-    int64_t seconds = static_cast<int64_t>(ticks / 10000000u) - 11644473600;
-    std::time_t t = static_cast<std::time_t>(seconds);
-    std::tm parts;
-    char out[40];
-    if (!gmtime_r(&t, &parts) || !std::strftime(out, sizeof(out), "%Y-%m-%d %H:%M:%S", &parts)) return "?";
+    uint64_t seconds = (static_cast<uint64_t>(high) << 32 | low) / 10000000u;
+    int64_t days = static_cast<int64_t>(seconds / 86400) + 584694;  // counted from 0000-03-01
+    uint32_t second = static_cast<uint32_t>(seconds % 86400);
+    int64_t era = days / 146097;  // 400-year cycles; days is never negative here
+    int64_t dayOfEra = days - era * 146097;
+    int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    int day = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    int month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    long long year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    char out[48];
+    std::snprintf(out, sizeof out, "%04lld-%02d-%02d %02u:%02u:%02u", year, month, day, second / 3600,
+                  second / 60 % 60, second % 60);
     return out;
 }
 

@@ -4,20 +4,22 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <cstdio>
 
 #include "deflate.h"
 #include "file_area.h"
+#include "host_files.h"
 #include "output_file.h"
 #include "pe_fields.h"
 #include "script_writer.h"
 
 bool loadStub(const std::string& path, Bytes* stub, std::string* err) {
-    std::ifstream in(path, std::ios::binary);
+    std::FILE* in = openHostFile(path, "rb");
     if (!in) return *err = path + ": cannot open the stub (" + std::strerror(errno) + ")", false;
-    stub->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad()) return *err = path + ": cannot read the stub", false;
+    std::fclose(in);
+    std::string bytes;
+    if (!readHostFile(path, &bytes)) return *err = path + ": cannot read the stub", false;
+    stub->assign(bytes.begin(), bytes.end());
     if (stub->size() >= maxStubSize)
         return *err = path + ": the stub is " + std::to_string(stub->size()) +
                       " bytes; it must be smaller than 65536 bytes, since the package offset is 16 bits", false;
@@ -66,13 +68,15 @@ static bool signAndCommit(OutputFile* out, const Bytes& stub, uint64_t packageEn
     if (!out->close(err)) return false;
     bool ok = signFile(signing, unsigned_, signed_, err);
     if (ok) {
-        std::ifstream in(signed_, std::ios::binary | std::ios::ate);
-        uint64_t size = in ? static_cast<uint64_t>(in.tellg()) : 0;
+        std::FILE* in = openHostFile(signed_, "rb");
+        int64_t size = in && seekHostFile(in, 0, SEEK_END) == 0 ? tellHostFile(in) : -1;
         Bytes header(stub.size());
-        in.seekg(0);
         SigningLayout layout;
-        ok = in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size())) &&
-             signingLayoutOf(header.data(), header.size(), size, static_cast<uint32_t>(stub.size()), &layout, err);
+        ok = size >= 0 && seekHostFile(in, 0, SEEK_SET) == 0 &&
+             std::fread(header.data(), 1, header.size(), in) == header.size() &&
+             signingLayoutOf(header.data(), header.size(), static_cast<uint64_t>(size),
+                             static_cast<uint32_t>(stub.size()), &layout, err);
+        if (in) std::fclose(in);
         if (!ok && err->empty()) *err = "cannot read the signed file back";
         if (ok && (layout.tableSize == 0 || layout.packageEnd != packageEnd)) {
             ok = false;
@@ -81,7 +85,7 @@ static bool signAndCommit(OutputFile* out, const Bytes& stub, uint64_t packageEn
         if (!ok) *err = signed_ + ": " + *err;
     }
     ok = ok && out->commitFrom(signed_, err);
-    if (!ok) std::remove(signed_.c_str());
+    if (!ok) removeHostFile(signed_);
     return ok;
 }
 
@@ -98,7 +102,7 @@ bool buildSetup(const Project& project, const BuildOptions& options, BuildSummar
     putU32(&header, 0);                      // scriptOffset and requiredSpace, patched below
     putU32(&header, 0);
     FileAreaResult area;
-    if (!out.write(header, err) || !writeFileArea(project, packageStart, options.threads, &out, &area, err))
+    if (!out.write(header, err) || !writeFileArea(project, packageStart, {options.threads, options.latestTime, options.progress}, &out, &area, err))
         return false;
     uint64_t scriptOffset = out.size() - packageStart;
     if (scriptOffset + script.size() > 0xFFFFFFFFu) return *err = "the package is larger than 4 GiB", false;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "byte_buffer.h"
+#include "progress_line.h"
 #include "project.h"
 #include "signing.h"
 
@@ -13,6 +14,8 @@ struct BuildOptions {
     std::string outputPath;
     unsigned threads = 0;  // 0: all cores
     SigningOptions signing;
+    uint64_t latestTime = 0;  // FILETIME ticks: later file times are written as this one (0: none)
+    ProgressReport progress;  // called after each packaged file, when set
 };
 
 struct BuildSummary {

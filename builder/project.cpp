@@ -1,11 +1,7 @@
 // project.cpp -- reads the project file: the product, its appearance, the pages, variables and
 // file groups here; the other sections in project_actions.cpp and project_texts.cpp. The
 // languages are read first, because their code page converts every other text.
-#include <sys/stat.h>
-
-#include <fstream>
-#include <sstream>
-
+#include "host_files.h"
 #include "project.h"
 #include "project_reader.h"
 #include "project_sections.h"
@@ -42,14 +38,9 @@ FieldReader document(const Project* p, std::string* target, bool* present) {
     return [p, target, present](const toml::node& node, std::string* what) {
         if (!node.is_string()) return *what = "expected a text", false;
         std::string written = **node.as_string();
-        std::string path = !written.empty() && written[0] == '/' ? written : p->folder + written;
-        std::ifstream in(path, std::ios::binary);
-        struct stat info;
-        if (written.empty() || !in || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        std::string path = isAbsolutePath(written) ? written : p->folder + written;
+        if (written.empty() || pathKind(path) != PathKind::file || !readHostFile(path, target))
             return *what = "file '" + written + "' does not exist", false;
-        std::stringstream bytes;
-        bytes << in.rdbuf();
-        *target = bytes.str();
         if (target->find('\0') != std::string::npos) return *what = "file '" + written + "' holds a zero byte", false;
         *present = true;
         return true;
@@ -145,16 +136,13 @@ FieldReader variableName(std::string* target) {
     };
 }
 
-bool isFolder(const std::string& path) {
-    struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
+bool isFolder(const std::string& path) { return pathKind(path) == PathKind::folder; }
 
 FieldReader sourceFolder(const Project* p, std::string* target) {
     return [p, target](const toml::node& node, std::string* what) {
         if (!node.is_string()) return *what = "expected a text", false;
         std::string written = **node.as_string();
-        std::string path = !written.empty() && written[0] == '/' ? written : p->folder + written;
+        std::string path = isAbsolutePath(written) ? written : p->folder + written;
         if (written.empty() || !isFolder(path)) return *what = "folder '" + written + "' does not exist", false;
         *target = path;
         return true;
@@ -231,8 +219,7 @@ bool readRoot(Reader& reader, const toml::table& root, Project* p) {
 bool loadProjectText(const std::string& text, const std::string& path, Project* project, std::string* err) {
     *project = Project();
     project->path = path;
-    size_t slash = path.find_last_of('/');
-    project->folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    project->folder = folderOf(path);
     Reader reader{path, err};
     toml::parse_result parsed = toml::parse(text, path);
     if (!parsed) {
@@ -243,12 +230,10 @@ bool loadProjectText(const std::string& text, const std::string& path, Project* 
 }
 
 bool loadProject(const std::string& path, Project* project, std::string* err) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text;
+    if (!readHostFile(path, &text)) {
         *err = path + ": cannot open the project file";
         return false;
     }
-    std::stringstream text;
-    text << in.rdbuf();
-    return loadProjectText(text.str(), path, project, err);
+    return loadProjectText(text, path, project, err);
 }

@@ -2,13 +2,10 @@
 // comes from the project's [texts] overrides, else from the language's text pack (the project's
 // own pack folder first, then the pack shipped in the builder). Each is converted into the
 // language's code page; a language that lacks a text of the catalogue is an error.
-#include <sys/stat.h>
-
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "code_page.h"
+#include "host_files.h"
 #include "project_sections.h"
 #include "text_catalog.h"
 #include "text_packs.h"
@@ -119,12 +116,9 @@ bool readPack(const std::string& name, const std::string& text, int codePage, co
 // The pack of a language: the project's pack folder first, then the builder's own.
 bool findPack(const Project& p, const std::string& language, std::string* name, std::string* text) {
     if (!p.textPackFolder.empty()) {
-        std::ifstream in(p.textPackFolder + "/" + language + ".toml", std::ios::binary);
-        if (in) {
-            std::stringstream bytes;
-            bytes << in.rdbuf();
-            *name = p.textPackFolder + "/" + language + ".toml";
-            *text = bytes.str();
+        std::string path = p.textPackFolder + "/" + language + ".toml";
+        if (pathKind(path) == PathKind::file && readHostFile(path, text)) {
+            *name = path;
             return true;
         }
     }
@@ -188,9 +182,8 @@ bool readLanguages(Reader& reader, const toml::table& root, Project* p) {
     }
     reader.codePage = findLanguage(offered[0])->codePage;
     if (!packs.empty()) {
-        p->textPackFolder = packs[0] == '/' ? packs : p->folder + packs;
-        struct stat info;
-        if (stat(p->textPackFolder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        p->textPackFolder = isAbsolutePath(packs) ? packs : p->folder + packs;
+        if (pathKind(p->textPackFolder) != PathKind::folder)
             return reader.fail(root.at_path("languages.packs").node()->source(), "languages.packs",
                                "folder '" + packs + "' does not exist");
     }

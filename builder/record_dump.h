@@ -1,5 +1,11 @@
 // record_dump.h -- the script part of `inspect`: every record decoded for people.
 #pragma once
+// The C99 printf checks also on MinGW, whose "printf" archetype is the old system library's.
+#ifdef __MINGW32__
+#define VELKORIN_PRINTF gnu_printf
+#else
+#define VELKORIN_PRINTF printf
+#endif
 #include <string>
 
 #include "byte_buffer.h"
@@ -8,7 +14,7 @@
 struct Report {
     std::string* text;
     // Appends one formatted line.
-    void line(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void line(const char* format, ...) __attribute__((format(VELKORIN_PRINTF, 2, 3)));
 };
 
 // A text in double quotes with non-printable bytes as \xNN.

@@ -3,8 +3,10 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
+#include <algorithm>
+#include <cstdio>
 
+#include "host_files.h"
 #include "run_program.h"
 
 namespace {
@@ -32,9 +34,9 @@ bool readPassword(const SigningOptions& options, std::string* password, std::str
         if (!value) return *err = "--password-env: the variable " + options.passwordVariable + " is not set", false;
         *password = value;
     } else if (!options.passwordFile.empty()) {
-        std::ifstream in(options.passwordFile, std::ios::binary);
-        if (!in) return *err = options.passwordFile + ": cannot read the password file", false;
-        std::getline(in, *password);
+        if (!readHostFile(options.passwordFile, password))
+            return *err = options.passwordFile + ": cannot read the password file", false;
+        password->erase(std::min(password->find('\n'), password->size()));  // the first line
         if (!password->empty() && password->back() == '\r') password->pop_back();
     }
     return true;
@@ -60,7 +62,7 @@ bool checkSigningOptions(const SigningOptions& o, std::string* err) {
     if (isSigntool(toolOf(o)) && o.pkcs12.empty())
         return *err = "--sign: signtool signs with a PKCS#12 file (--pkcs12)", false;
     for (const std::string* file : {&o.certificate, &o.key, &o.pkcs12, &o.passwordFile})
-        if (!file->empty() && !std::ifstream(*file)) return *err = *file + ": cannot open", false;
+        if (!file->empty() && pathKind(*file) != PathKind::file) return *err = *file + ": cannot open", false;
     if (!programExists(toolOf(o)))
         return *err = "--sign: the signing tool " + toolOf(o) + " was not found (install osslsigncode, or name it with --signer)", false;
     return true;
@@ -99,10 +101,11 @@ bool signFile(const SigningOptions& o, const std::string& input, const std::stri
     std::vector<std::string> command = signingCommand(o, input, output, &onInput);
     if (isSigntool(command[0])) {
         // signtool signs the file in place and takes the password only as an argument.
-        std::ifstream from(input, std::ios::binary);
-        std::ofstream to(output, std::ios::binary | std::ios::trunc);
-        if (!(to << from.rdbuf())) return *err = output + ": cannot copy the file to sign", false;
-        to.close();
+        std::string bytes;
+        std::FILE* to = readHostFile(input, &bytes) ? openHostFile(output, "wb") : nullptr;
+        bool copied = to && std::fwrite(bytes.data(), 1, bytes.size(), to) == bytes.size();
+        if (to && std::fclose(to) != 0) copied = false;
+        if (!copied) return *err = output + ": cannot copy the file to sign", false;
         for (std::string& argument : command)
             if (argument == "<password>") argument = password;
     }

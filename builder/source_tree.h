@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "host_files.h"
+
 struct SourceEntry {
     std::string name;       // the entry's own name (no path)
     std::string relative;   // path below the group's source folder, '/'-separated
@@ -21,16 +23,14 @@ struct SourceFileInfo {
     uint64_t lastWriteTime;
 };
 
-// Every entry below folder, depth first, each folder's entries sorted by name (byte order),
 // Whether Windows can create an entry of this name: no device name (CON, PRN, AUX, NUL, COM1-9,
 // LPT1-9, also with an extension) and no * or ?.
 bool isInstallableName(const std::string& name);
-// skipping relative paths matched by a pattern of exclude. False with *err on a read failure.
+// Every entry below folder, depth first, each folder's entries sorted by name (byte order of the
+// UTF-8 names), skipping relative paths matched by a pattern of exclude. False with *err on a read failure.
 bool listSourceTree(const std::string& folder, const std::vector<std::string>& exclude,
                     std::vector<SourceEntry>* entries, std::string* err);
-// Size, attributes and times of one file.
+// Size, attributes and times of one file: all three times are its last-write time.
 bool readSourceFileInfo(const std::string& path, SourceFileInfo* info, std::string* err);
-// Seconds and nanoseconds since 1970 as FILETIME ticks since 1601 (0 for earlier times).
-uint64_t unixToFileTime(int64_t seconds, uint32_t nanoseconds);
 // Whether a relative path matches one of the shell patterns ('*' also crosses '/').
 bool matchesAny(const std::string& relative, const std::vector<std::string>& patterns);

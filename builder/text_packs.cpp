@@ -1,8 +1,12 @@
-// text_packs.cpp -- looks up the packs that the build embedded (embedded_texts.cpp, generated from
-// builder/texts/*.toml), so that velkorin-pack needs no files beside it.
+// text_packs.cpp -- looks up a language's pack: in the installation's texts/ folder, where packs
+// can be added or changed, else among the packs that the build embedded (embedded_texts.cpp,
+// generated from builder/texts/*.toml), so that velkorin-pack also works when copied alone.
 #include "text_packs.h"
 
 #include <cstddef>
+
+#include "host_files.h"
+#include "install_layout.h"
 
 struct EmbeddedTextPack {
     const char* fileName;  // "German.toml"
@@ -13,6 +17,12 @@ extern const EmbeddedTextPack embeddedTextPacks[];
 extern const size_t embeddedTextPackCount;
 
 bool shippedTextPack(const std::string& language, std::string* name, std::string* text) {
+    std::string folder = installedDataFolder();
+    std::string installed = folder + "texts/" + language + ".toml";
+    if (!folder.empty() && pathKind(installed) == PathKind::file && readHostFile(installed, text)) {
+        *name = installed;
+        return true;
+    }
     for (size_t i = 0; i < embeddedTextPackCount; ++i) {
         const EmbeddedTextPack& pack = embeddedTextPacks[i];
         if (language + ".toml" != pack.fileName) continue;

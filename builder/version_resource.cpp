@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "byte_buffer.h"
+#include "host_files.h"
 
 namespace {
 
@@ -143,13 +144,13 @@ bool readPeVersion(const RangeReader& read, uint64_t imageSize, PeVersion* versi
 }
 
 bool readPeFileVersion(const std::string& path, PeVersion* version) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = openHostFile(path, "rb");
     if (!file) return false;
     bool found = false;
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        long size = std::ftell(file);
+    if (seekHostFile(file, 0, SEEK_END) == 0) {
+        int64_t size = tellHostFile(file);
         RangeReader read = [file](uint64_t offset, size_t count, uint8_t* out) {
-            return std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0 &&
+            return seekHostFile(file, offset, SEEK_SET) == 0 &&
                    std::fread(out, 1, count, file) == count;
         };
         found = size > 0 && readPeVersion(read, static_cast<uint64_t>(size), version);

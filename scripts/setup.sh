@@ -10,7 +10,7 @@ need_apt=0
 packages=(g++-mingw-w64-i686 cmake ninja-build googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
           libtomlplusplus-dev libcli11-dev zlib1g-dev xvfb imagemagick fonts-wine
           wine wine32:i386 dpkg-dev x11-utils nsis osslsigncode openssl
-          g++-mingw-w64-x86-64 wine64)
+          g++-mingw-w64-x86-64 wine64 python3)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386

@@ -107,12 +107,14 @@ protected:
         writeFile(path, bytes);
     }
     // Builds from project text; the project file lives in root.
-    bool build(const std::string& projectText, const std::string& output, std::string* err, unsigned threads = 0) {
+    bool build(const std::string& projectText, const std::string& output, std::string* err, unsigned threads = 0,
+               uint64_t latestTime = 0, ProgressReport progress = nullptr) {
         writeText(root + "/setup.toml", projectText);
         Project project;
         if (!loadProject(root + "/setup.toml", &project, err)) return false;
         BuildSummary summary;
-        return buildSetup(project, BuildOptions{stubPath, output, threads, SigningOptions{}}, &summary, err);
+        BuildOptions options{stubPath, output, threads, SigningOptions{}, latestTime, std::move(progress)};
+        return buildSetup(project, options, &summary, err);
     }
     // Walks the file area with the format's layouts; data is inflated by the stub's inflateBlock.
     std::vector<ReadEntry> readFileArea(const Bytes& file) {
@@ -332,12 +334,64 @@ TEST_F(PackageRoundTrip, FileEntriesCarryTimesAttributesAndVersionZeroForPlainFi
     uint64_t written = unixEpoch + 1700000000ull * 10000000ull + 1234567;
     EXPECT_EQ((static_cast<uint64_t>(d.lastWriteTime.high) << 32) | d.lastWriteTime.low, written);
     EXPECT_EQ((static_cast<uint64_t>(d.lastAccessTime.high) << 32) | d.lastAccessTime.low, written);
-    EXPECT_NE(+(d.creationTime.low | d.creationTime.high), 0u);
+    // The creation time on the build machine is when the file was checked out or copied there.
+    EXPECT_EQ((static_cast<uint64_t>(d.creationTime.high) << 32) | d.creationTime.low, written);
     EXPECT_EQ(+d.attributes, 0x01u);
     EXPECT_EQ(+entries[1].data.attributes, 0x80u);
     EXPECT_EQ(+(d.versionMs | d.versionLs | d.sizeHigh), 0u);
     EXPECT_EQ(unixToFileTime(0, 0), unixEpoch);
     EXPECT_EQ(unixToFileTime(-11644473601, 0), 0u);
+}
+
+uint64_t ticksOf(const PackedFileTime& time) { return (static_cast<uint64_t>(time.high) << 32) | time.low; }
+
+TEST_F(PackageRoundTrip, ALatestTimeBoundsLaterFileTimesAndLeavesEarlierOnes) {
+    source("new.txt", makeBytes(10, 1, 4));
+    source("old.txt", makeBytes(10, 2, 4));
+    struct timespec newer[2] = {{1800000000, 0}, {1800000000, 5000}}, older[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (root + "/src/new.txt").c_str(), newer, 0), 0);
+    ASSERT_EQ(utimensat(AT_FDCWD, (root + "/src/old.txt").c_str(), older, 0), 0);
+    std::string err;
+    uint64_t latest = unixToFileTime(1700000000, 0);
+    ASSERT_TRUE(build(basicProject, root + "/setup.exe", &err, 0, latest)) << err;
+    std::vector<ReadEntry> entries = readFileArea(readFile(root + "/setup.exe"));
+    ASSERT_EQ(entries.size(), 2u);
+    ASSERT_EQ(entries[0].path, "new.txt");
+    const FileEntryData& d = entries[0].data;
+    for (PackedFileTime t : {d.creationTime, d.lastAccessTime, d.lastWriteTime}) EXPECT_EQ(ticksOf(t), latest);
+    EXPECT_EQ(ticksOf(entries[1].data.lastWriteTime), unixToFileTime(1000000000, 0));
+    ASSERT_TRUE(build(basicProject, root + "/free.exe", &err)) << err;
+    EXPECT_EQ(ticksOf(readFileArea(readFile(root + "/free.exe"))[0].data.lastWriteTime), unixToFileTime(1800000000, 5000));
+}
+
+TEST_F(PackageRoundTrip, ProgressIsReportedAfterEveryFileWithTheTotalsKnownFromTheStart) {
+    source("a.bin", makeBytes(3000000, 1, 256));  // several compression blocks
+    source("b/c.txt", makeBytes(1000, 2, 4));
+    source("b/empty.txt", {});
+    std::vector<BuildProgress> reports;
+    std::string err;
+    ASSERT_TRUE(build(basicProject, root + "/setup.exe", &err, 2, 0,
+                      [&reports](const BuildProgress& p) { reports.push_back(p); })) << err;
+    ASSERT_EQ(reports.size(), 3u);
+    uint64_t sizes[] = {3000000, 1000, 0}, done = 0;
+    for (size_t i = 0; i < reports.size(); ++i) {
+        done += sizes[i];
+        EXPECT_EQ(reports[i].filesDone, i + 1);
+        EXPECT_EQ(reports[i].files, 3u);
+        EXPECT_EQ(reports[i].bytesDone, done);
+        EXPECT_EQ(reports[i].bytes, 3001000u);
+    }
+}
+
+TEST_F(PackageRoundTrip, NamesComeInByteOrderOfTheirUtf8TextWhateverTheCreationOrder) {
+    // Created in an order unlike the byte order; the listing order of the folder is the system's.
+    for (const char* name : {"\xC3\xBC.txt", "Z.txt", "a.txt", "_.txt", "\xC3\x84.txt", "B.txt"})
+        source(name, makeBytes(10, 3, 4));
+    std::string err;
+    ASSERT_TRUE(build(basicProject, root + "/setup.exe", &err)) << err;
+    std::vector<std::string> paths;
+    for (const ReadEntry& e : readFileArea(readFile(root + "/setup.exe"))) paths.push_back(e.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"B.txt", "Z.txt", "_.txt", "a.txt", "\xC3\x84.txt", "\xC3\xBC.txt"}));
 }
 
 TEST_F(PackageRoundTrip, SameInputsGiveIdenticalFilesWhateverTheThreadCount) {
