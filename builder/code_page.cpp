@@ -1,32 +1,45 @@
-// code_page.cpp -- UTF-8 to ANSI code pages. Each code page is a table of the characters of its
-// upper half; the lower half is ASCII in every code page the builder supports.
+// code_page.cpp -- UTF-8 to ANSI code pages. The characters of each code page are tables kept in
+// the source (code_page_tables.cpp), so the builder writes the same bytes on every host; the
+// lower half is ASCII in every code page the builder supports.
 #include "code_page.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
+#include "code_page_tables.h"
+
 namespace {
 
-// Windows-1252: 0x80..0x9F hold typographic characters (0 = unassigned); 0xA0..0xFF equal
-// Latin-1, that is U+00A0..U+00FF.
-const uint16_t windows1252High[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-// The byte of a character in 1252, or -1.
-int byteIn1252(uint32_t c) {
-    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
-    for (int i = 0; i < 32; ++i)
-        if (windows1252High[i] && windows1252High[i] == c) return 0x80 + i;
+// The byte of a character in a single-byte code page, or -1.
+int byteInTable(const uint16_t* high, uint32_t c) {
+    if (c < 0x80) return static_cast<int>(c);
+    for (int i = 0; i < 128; ++i)
+        if (high[i] && high[i] == c) return 0x80 + i;
     return -1;
+}
+
+int byteIn1250(uint32_t c) { return byteInTable(windows1250High, c); }
+int byteIn1251(uint32_t c) { return byteInTable(windows1251High, c); }
+int byteIn1252(uint32_t c) { return byteInTable(windows1252High, c); }
+int byteIn1254(uint32_t c) { return byteInTable(windows1254High, c); }
+
+// The code of a character in 932: one byte below 0x100, else lead << 8 | trail; -1 if none.
+int codeIn932(uint32_t c) {
+    if (c < 0x80) return static_cast<int>(c);
+    const CodePagePair* end = windows932Pairs + windows932PairCount;
+    const CodePagePair* found = std::lower_bound(windows932Pairs, end, c, [](const CodePagePair& pair, uint32_t value) {
+        return pair.character < value;
+    });
+    return found != end && found->character == c ? found->code : -1;
 }
 
 struct CodePage {
     int number;
-    int (*byteOf)(uint32_t character);
+    int (*codeOf)(uint32_t character);
 };
-const CodePage codePages[] = {{1252, byteIn1252}};
+const CodePage codePages[] = {
+    {932, codeIn932}, {1250, byteIn1250}, {1251, byteIn1251}, {1252, byteIn1252}, {1254, byteIn1254}};
 
 const CodePage* findCodePage(int number) {
     for (const CodePage& page : codePages)
@@ -64,15 +77,16 @@ bool toCodePage(const std::string& utf8, int codePage, std::string* out, std::st
         size_t start = at;
         uint32_t c;
         if (!decodeUtf8(utf8, &at, &c)) return *what = "the text is not valid UTF-8", false;
-        int byte = page->byteOf(c);
-        if (byte < 0) {
-            char code[16];
-            std::snprintf(code, sizeof(code), "U+%04X", c);
-            *what = "character " + std::string(code) + " '" + utf8.substr(start, at - start) + "' is not in code page " +
+        int code = page->codeOf(c);
+        if (code < 0) {
+            char hex[16];
+            std::snprintf(hex, sizeof(hex), "U+%04X", c);
+            *what = "character " + std::string(hex) + " '" + utf8.substr(start, at - start) + "' is not in code page " +
                     std::to_string(codePage);
             return false;
         }
-        out->push_back(static_cast<char>(byte));
+        if (code > 0xFF) out->push_back(static_cast<char>(code >> 8));
+        out->push_back(static_cast<char>(code & 0xFF));
     }
     return true;
 }

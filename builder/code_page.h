@@ -2,7 +2,7 @@
 #pragma once
 #include <string>
 
-// Whether texts can be converted into this code page (1252 for now).
+// Whether texts can be converted into this code page (932, 1250, 1251, 1252, 1254).
 bool codePageSupported(int codePage);
 // Converts UTF-8 text into the code page. On failure *what names the first character the code
 // page cannot hold (or says that the text is not UTF-8) and *out is unspecified.

@@ -8,6 +8,7 @@
 #include "host_files.h"
 #include "project_sections.h"
 #include "text_catalog.h"
+#include "text_pack_check.h"
 #include "text_packs.h"
 
 namespace {
@@ -79,6 +80,7 @@ void replaceAll(std::string* text, const std::string& from, const std::string& t
 
 struct TextContext {
     std::map<TextKey, std::string> english;  // UTF-8 reference texts for the placeholder check
+    TextPack englishPack;                    // the shipped English pack, which every pack must match
     std::string name, title;                 // the product, as written (UTF-8)
 };
 
@@ -105,8 +107,11 @@ TextSink languageSink(const TextContext& context, int codePage, std::map<TextKey
     };
 }
 
-// Parses a pack and hands its texts to the sink; errors name the pack.
-bool readPack(const std::string& name, const std::string& text, int codePage, const TextSink& sink, std::string* err) {
+// Parses a pack and hands its texts to the sink; errors name the pack. A pack other than the
+// English reference is first checked against English, and every problem it has is reported.
+bool readPack(const std::string& name, const std::string& text, int codePage, const TextSink& sink, std::string* err,
+              const TextPack* english = nullptr) {
+    if (english && !checkTextPackText(name, text, *english, codePage, err)) return false;
     Reader packReader{name, err, codePage};
     toml::parse_result parsed = toml::parse(text, name);
     if (!parsed) return packReader.fail(parsed.error().source(), "syntax", std::string(parsed.error().description()));
@@ -128,6 +133,7 @@ bool findPack(const Project& p, const std::string& language, std::string* name, 
 bool loadEnglish(TextContext* context, std::string* err) {
     std::string name, text;
     if (!shippedTextPack("English", &name, &text)) return *err = "the builder carries no English texts", false;
+    if (!parseTextPack(name, text, &context->englishPack, err)) return false;
     return readPack(name, text, 1252, [context](TextKey key, const std::string& utf8, std::string*) {
         return context->english[key] = utf8, true;
     }, err);
@@ -204,7 +210,9 @@ bool readTexts(Reader& reader, const toml::table& root, Project* p) {
         const toml::node* own = overrides ? overrides->as_table()->get(language.name) : nullptr;
         if (own && !readTextTree(reader, *own->as_table(), "texts." + language.name, sink)) return false;
         std::string name, text;
-        if (findPack(*p, language.name, &name, &text) && !readPack(name, text, codePage, sink, reader.err)) return false;
+        if (findPack(*p, language.name, &name, &text) &&
+            !readPack(name, text, codePage, sink, reader.err, &context.englishPack))
+            return false;
         if (!completeLanguage(reader, offered ? *offered : static_cast<const toml::node&>(root), texts, &language)) return false;
     }
     return true;

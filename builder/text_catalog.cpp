@@ -6,9 +6,10 @@
 namespace {
 
 const LanguageInfo languageTable[] = {
-    {"Danish", 6, 1252},  {"German", 7, 1252},  {"English", 9, 1252},     {"Spanish", 10, 1252},
-    {"Finnish", 11, 1252}, {"French", 12, 1252}, {"Italian", 16, 1252},    {"Dutch", 19, 1252},
-    {"Norwegian", 20, 1252}, {"Portuguese", 22, 1252}, {"Swedish", 29, 1252},
+    {"Czech", 5, 1250},      {"Danish", 6, 1252},     {"German", 7, 1252},   {"English", 9, 1252},
+    {"Spanish", 10, 1252},   {"Finnish", 11, 1252},   {"French", 12, 1252},  {"Italian", 16, 1252},
+    {"Japanese", 17, 932},   {"Dutch", 19, 1252},     {"Norwegian", 20, 1252}, {"Polish", 21, 1250},
+    {"Portuguese", 22, 1252}, {"Russian", 25, 1251},  {"Swedish", 29, 1252}, {"Turkish", 31, 1254},
 };
 
 }  // namespace

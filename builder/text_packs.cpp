@@ -32,3 +32,12 @@ bool shippedTextPack(const std::string& language, std::string* name, std::string
     }
     return false;
 }
+
+std::vector<std::string> shippedTextPackLanguages() {
+    std::vector<std::string> languages;
+    for (size_t i = 0; i < embeddedTextPackCount; ++i) {
+        std::string file = embeddedTextPacks[i].fileName;
+        languages.push_back(file.substr(0, file.size() - 5));  // without ".toml"
+    }
+    return languages;
+}

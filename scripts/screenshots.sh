@@ -3,5 +3,6 @@
 # keeps the pictures in docs/screenshots/ (the wizard_screens end-to-end test takes them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake --build build --target win32 velkorin-pack velkorin-e2e-wizard_screens
+cmake --build build --target win32 velkorin-pack velkorin-e2e-wizard_screens velkorin-e2e-wizard_languages
 VELKORIN_SCREENSHOTS_TO_DOCS=1 build/tests/e2e/velkorin-e2e-wizard_screens
+VELKORIN_SCREENSHOTS_TO_DOCS=1 build/tests/e2e/velkorin-e2e-wizard_languages

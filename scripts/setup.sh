@@ -8,7 +8,7 @@ zlib_dir="$here/third_party/zlib-src"
 
 need_apt=0
 packages=(g++-mingw-w64-i686 cmake ninja-build googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
-          libtomlplusplus-dev libcli11-dev zlib1g-dev xvfb imagemagick fonts-wine
+          libtomlplusplus-dev libcli11-dev zlib1g-dev xvfb imagemagick fonts-wine fonts-vlgothic locales
           wine wine32:i386 dpkg-dev x11-utils nsis osslsigncode openssl
           g++-mingw-w64-x86-64 wine64 python3)
 
@@ -97,6 +97,20 @@ if ! runs_32bit || emulated || [ "${VELKORIN_EMULATE_I386:-0}" = 1 ]; then
   echo "setup: this kernel does not run 32-bit programs itself; they run under $qemu ($(dpkg-query -W -f='${Version}' qemu-user))"
 fi
 rm -f "$probe"
+
+# ---- locales: Wine takes the ANSI code page from the locale, so the tests of the Russian (1251),
+# Polish (1250) and Japanese (932) texts run Wine under these locales ----
+locales_needed=(ru_RU.UTF-8 pl_PL.UTF-8 ja_JP.UTF-8)
+locales_missing=0
+for l in "${locales_needed[@]}"; do
+  locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}" || locales_missing=1
+done
+if [ "$locales_missing" = 1 ]; then
+  for l in "${locales_needed[@]}"; do
+    grep -q "^$l UTF-8" /etc/locale.gen 2>/dev/null || echo "$l UTF-8" >> /etc/locale.gen
+  done
+  locale-gen >/dev/null
+fi
 
 if [ ! -f "$zlib_dir/inflate.c" ]; then
   tmp=$(mktemp -d)

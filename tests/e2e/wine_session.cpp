@@ -238,6 +238,8 @@ fs::path WineSession::screenshot(const std::string& label) {
     const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "session";
     if (!label.empty()) name += "-" + label;
+    for (char& c : name)
+        if (c == '/') c = '_';  // parameterised tests have slashes in their names
     fs::path picture = artifactFolder() / (name + ".png");
     ProcessResult result = runProcess(
         {"import", "-display", ":" + std::to_string(displayNumber_), "-window", "root", picture.string()}, 30s,

@@ -25,6 +25,13 @@ ProcessResult WizardRun::drive(std::vector<std::string> commands) {
     return result;
 }
 
+std::string WizardRun::readable(const std::string& ansi) const { return ansiAsIs_ ? ansi : fromWindows1252(ansi); }
+
+void WizardRun::makeReadable(DialogDump* dump) const {
+    for (Control& control : dump->controls) control.text = readable(control.text);
+    dump->caption = readable(dump->caption);
+}
+
 bool WizardRun::start(const std::string& setup, const std::vector<std::string>& args) {
     run_.emplace(wine_.start(setup, args, 120s));
     ProcessResult found = wine_.driver({"wait-dialog", caption_, "30000"}, 60s);
@@ -44,15 +51,13 @@ std::optional<DialogDump> WizardRun::page(const std::string& title, std::chrono:
         return std::nullopt;
     }
     DialogDump dump = parseDialogDump(result.output);
-    for (Control& control : dump.controls) control.text = fromWindows1252(control.text);
-    dump.caption = fromWindows1252(dump.caption);
+    makeReadable(&dump);
     return dump;
 }
 
 DialogDump WizardRun::frame() {
     DialogDump dump = parseDialogDump(drive({"dump"}).output);
-    for (Control& control : dump.controls) control.text = fromWindows1252(control.text);
-    dump.caption = fromWindows1252(dump.caption);
+    makeReadable(&dump);
     return dump;
 }
 
@@ -80,7 +85,7 @@ std::vector<std::string> WizardRun::items(int id) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::vector<std::string> f = splitTabs(line, 2);
         if (f.size() == 2 && !f[0].empty() && isdigit(static_cast<unsigned char>(f[0][0])))
-            texts.push_back(fromWindows1252(unescape(f[1])));
+            texts.push_back(readable(unescape(f[1])));
     }
     return texts;
 }
@@ -94,7 +99,7 @@ std::optional<DialogDump> WizardRun::box(std::chrono::milliseconds wait) {
         return std::nullopt;
     }
     DialogDump dump = parseDialogDump(result.output);
-    for (Control& control : dump.controls) control.text = fromWindows1252(control.text);
+    for (Control& control : dump.controls) control.text = readable(control.text);
     return dump;
 }
 
@@ -147,7 +152,7 @@ std::string buildWizardPackage(WineSession& wine, const WizardPackage& package, 
         << "[product]\nname = \"" << package.name << "\"\ntitle = \"" << package.name << " 1.0\"\n"
         << "create_uninstaller = true\nlicense_file = \"license.rtf\"\nreadme_file = \"readme.txt\"\n"
         << package.product << "\n[choices]\ngroup = true\ndesktop = true\n\n"
-        << "[languages]\noffered = [\"English\", \"German\"]\n\n"
+        << "[languages]\noffered = [" << package.languages << "]\n\n"
         << "[pages]\n" << package.pages << "\n"
         << "[[variables]]\nname = \"InstallPath\"\nvalue = \"<ProgramFiles>\\\\" << package.name << "\"\n\n"
         << "[[variables]]\nname = \"ShortcutsGroup\"\nvalue = \"" << package.name << "\"\n\n"

@@ -56,13 +56,19 @@ public:
     void answer(const DialogDump& box, int button);
     // Waits for the program's end.
     WindowsRun finish(std::chrono::milliseconds wait = std::chrono::seconds(60));
+    // Leaves the texts read from the windows in the ANSI code page of the prefix's locale (they
+    // are taken as Windows-1252 and turned into UTF-8 otherwise).
+    void keepAnsiTexts() { ansiAsIs_ = true; }
     // A picture of the screen as a test artifact; also docs/screenshots/NAME.png when the
     // environment has VELKORIN_SCREENSHOTS_TO_DOCS=1 (scripts/screenshots.sh).
     void screenshot(const std::string& name);
 
 private:
     ProcessResult drive(std::vector<std::string> commands);
+    std::string readable(const std::string& ansi) const;
+    void makeReadable(DialogDump* dump) const;
     WineSession& wine_;
+    bool ansiAsIs_ = false;
     std::string caption_, frameHandle_;
     std::optional<BackgroundRun> run_;
 };
@@ -75,6 +81,7 @@ struct WizardPackage {
     std::string product;   // lines added to [product]
     std::string pages;     // lines of [pages]
     std::string more;      // further tables
+    std::string languages = "\"English\", \"German\"";  // the offered languages, as TOML list items
     size_t largeFiles = 0;  // 256 KiB files of varied bytes added (a slower, larger installation)
 };
 // Builds the setup file and copies it to C:\setups\<file>.exe; "" after a recorded failure.

@@ -150,3 +150,43 @@ TEST_F(PackCommand, TextErrorsExitOneAndInspectShowsEveryRecordKind) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PackCommand, APublishersPackWithMistakesStopsTheBuildWithEachOnItsLine) {
+    mkdir((root + "/packs").c_str(), 0755);
+    std::ofstream(root + "/packs/Russian.toml") << "[buttons]\n0 = \"< &\xD0\x9D\xD0\xB0\xD0\xB7\xD0\xB0\xD0\xB4\"\n"
+                                                   "1 = \"&\xD0\x94\xD0\xB0\xD0\xBB\xD0\xB5\xD0\xB5 \xE2\x86\x92\"\n"
+                                                   "12 = \"?\"\n";
+    std::ofstream(root + "/p.toml", std::ios::app) << "[languages]\noffered = [\"English\", \"Russian\"]\npacks = \"packs\"\n";
+    CommandResult refused = run(build());
+    EXPECT_EQ(refused.code, 1);
+    std::string pack = root + "/packs/Russian.toml";
+    EXPECT_EQ(refused.output.substr(0, refused.output.find('\n') + 1),
+              "velkorin-pack: " + pack + ":1: messages.0: missing (English has it)\n");
+    EXPECT_NE(refused.output.find("\n" + pack + ":1: buttons.2: missing (English has it)\n"), std::string::npos);
+    EXPECT_NE(refused.output.find("\n" + pack + ":3: buttons.1: character U+2192 '\xE2\x86\x92' is not in code page 1251\n" +
+                                  pack + ":4: buttons.12: English has no such text\n"),
+              std::string::npos)
+        << refused.output;
+    EXPECT_NE(refused.output.find("\n" + pack + ":1: pages.welcome.6: missing (English has it)\n"), std::string::npos);
+    EXPECT_FALSE(exists(root + "/setup.exe"));
+}
+
+TEST_F(PackCommand, ASetupFileWithAllTwelveShippedLanguages) {
+    std::ofstream(root + "/p.toml", std::ios::app)
+        << "[languages]\noffered = [\"English\", \"German\", \"French\", \"Spanish\", \"Italian\", \"Dutch\", "
+           "\"Portuguese\", \"Polish\", \"Czech\", \"Russian\", \"Turkish\", \"Japanese\"]\n";
+    ASSERT_EQ(run(build()).code, 0);
+    CommandResult inspected = run("inspect " + root + "/setup.exe");
+    EXPECT_EQ(inspected.code, 0) << "the checksum holds";
+    for (const char* expected :
+         {"offered: English(9), German(7), French(12), Spanish(10), Italian(16), Dutch(19), Portuguese(22), "
+          "Polish(21), Czech(5), Russian(25), Turkish(31), Japanese(17)\n",
+          "    Russian(25) buttons.1 \"&\\xC4\\xE0\\xEB\\xE5\\xE5 >\"\n", "    Czech(5) buttons.0 \"< &Zp\\xECt\"\n",
+          "    Polish(21) buttons.8 \"Zako\\xF1" "cz\"\n", "    Turkish(31) buttons.2 \"\\xDDptal\"\n",
+          "    Japanese(17) buttons.0 \"< \\x96\\xDF\\x82\\xE9(&B)\"\n", "    French(12) buttons.0 \"< &Pr\\xE9" "c\\xE9" "dent\"\n"})
+        EXPECT_NE(inspected.output.find(expected), std::string::npos) << expected;
+}
+
+}  // namespace

@@ -319,4 +319,46 @@ TEST_F(BuilderRoundTrip, WithoutAutoSelectTheFirstOfferedLanguageStarts) {
     EXPECT_EQ(state.languageId, 7);
 }
 
+const char* const twelveLanguages = R"(
+[product]
+name = "Tool"
+title = "Tool 3.1"
+
+[languages]
+offered = ["English", "German", "French", "Spanish", "Italian", "Dutch", "Portuguese", "Polish", "Czech",
+           "Russian", "Turkish", "Japanese"]
+auto_select = true
+)";
+
+TEST_F(BuilderRoundTrip, APackageWithTwelveLanguagesCarriesEachInItsCodePage) {
+    doubleSetUserLanguage(0x0419);  // Russian
+    EXPECT_EQ(load(twelveLanguages), 4u + 12 * 127u);
+    ASSERT_EQ(state.languageCount, 12);
+    const int numbers[] = {9, 7, 12, 10, 16, 19, 22, 21, 5, 25, 31, 17};
+    for (int i = 0; i < 12; ++i) EXPECT_EQ(offeredLanguage(i), numbers[i]);
+    EXPECT_EQ(state.languageId, 25);
+    // Next and Back as each language's Windows writes them, in the bytes of its code page.
+    EXPECT_EQ(textOf(tableButtons, 12, 1), "&Suivant >");
+    EXPECT_EQ(textOf(tableButtons, 12, 0), "< &Pr\xE9" "c\xE9" "dent");
+    EXPECT_EQ(textOf(tableButtons, 10, 0), "< &Atr\xE1s");
+    EXPECT_EQ(textOf(tableButtons, 16, 1), "&Avanti >");
+    EXPECT_EQ(textOf(tableButtons, 19, 0), "< Vo&rige");
+    EXPECT_EQ(textOf(tableButtons, 22, 1), "&Avan\xE7" "ar >");
+    EXPECT_EQ(textOf(tableButtons, 21, 7), "&Przegl\xB9" "daj...");
+    EXPECT_EQ(textOf(tableButtons, 5, 0), "< &Zp\xECt");
+    EXPECT_EQ(textOf(tableButtons, 25, 1), "&\xC4\xE0\xEB\xE5\xE5 >");
+    EXPECT_EQ(textOf(tableButtons, 31, 1), "\xDD&leri >");
+    EXPECT_EQ(textOf(tableButtons, 17, 0), "< \x96\xDF\x82\xE9(&B)");
+    // Captions carry the title in every language; Japanese double-byte text whose second bytes
+    // are 0x5C (the backslash) arrives unchanged: "構成" and "可能性".
+    EXPECT_EQ(textOf(1, 25, 0), "\xD3\xF1\xF2\xE0\xED\xEE\xE2\xEA\xE0 \x97 Tool 3.1");
+    EXPECT_EQ(textOf(1, 17, 0), "Tool 3.1 \x83\x5A\x83\x62\x83\x67\x83\x41\x83\x62\x83\x76");
+    EXPECT_EQ(textOf(11, 17, 10).substr(0, 12), "\x83V\x83X\x83" "e\x83\x80\x8D\x5C\x90\xAC");
+    EXPECT_NE(textOf(tableMessages, 17, 9).find("\x89\xC2\x94\x5C\x90\xAB"), std::string::npos);
+    for (int number : numbers) {
+        EXPECT_EQ(listCount(textTable(tableErrors, static_cast<uint16_t>(number))), 40) << number;
+        EXPECT_EQ(listCount(textTable(10, static_cast<uint16_t>(number))), 15) << number;
+    }
+}
+
 }  // namespace
