@@ -56,6 +56,10 @@ public:
     void answer(const DialogDump& box, int button);
     // Waits for the program's end.
     WindowsRun finish(std::chrono::milliseconds wait = std::chrono::seconds(60));
+    // Runs driver commands with the frame as the current dialog; a failure is recorded.
+    ProcessResult commands(std::vector<std::string> list) { return drive(std::move(list)); }
+    // The frame's window handle as the driver prints it.
+    const std::string& frameHandle() const { return frameHandle_; }
     // A picture of the screen as a test artifact; also docs/screenshots/NAME.png when the
     // environment has VELKORIN_SCREENSHOTS_TO_DOCS=1 (scripts/screenshots.sh).
     void screenshot(const std::string& name);
