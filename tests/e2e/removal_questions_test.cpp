@@ -141,7 +141,9 @@ TEST_F(RemovalQuestions, ATickedReadOnlyFileIsAskedAboutYesDeletesItNoKeepsIt) {
     std::optional<DialogDump> window = confirmAndWaitForWindow();
     ASSERT_TRUE(window) << "no uninstaller window";
     removeSharedFile();
-    ASSERT_NE(waitForTree(window->handle), "") << "no leftover tree";
+    std::string tree = waitForTree(window->handle);
+    if (tree.empty()) wine.screenshot("no-tree");
+    ASSERT_NE(tree, "") << "no leftover tree: " << wine.driver({"use", window->handle, "dump"}).output;
 
     wine.driver({"use", window->handle, "expand", "1026", folder});
     std::string expanded;
