@@ -68,7 +68,11 @@ static void goNext(HWND frame) {
     replacePage(frame, next);
     bool working = state.pageType >= IDD_PAGE_INSTALLING;
     showButton(frame, IDC_BACK, !working);
-    if (working) showButton(frame, IDC_NEXT, false);
+    if (!working) return;
+    showButton(frame, IDC_NEXT, false);
+    // Enter does nothing from here on; on a focused push button (Cancel, later Finish) the
+    // dialog manager would turn it into that button's click, so the page takes the focus.
+    SetFocus(state.pageDialog);
 }
 
 static void goBack(HWND frame) {

@@ -75,8 +75,21 @@ static void setUpInstallingPage(HWND page) {
     state.workerThread = CreateThread(nullptr, 0, installWorker, page, 0, &state.workerThreadId);
 }
 
+static WNDPROC richEditProcedure;
+
+// The licence and readme texts are read-only: Tab leaves them for the next control (the rich
+// edit asks for Tab and kept the focus).
+static LRESULT CALLBACK readOnlyTextProcedure(HWND edit, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = CallWindowProcA(richEditProcedure, edit, message, wParam, lParam);
+    if (message == WM_GETDLGCODE && wParam == VK_TAB) result &= ~(DLGC_WANTTAB | DLGC_WANTALLKEYS);
+    return result;
+}
+
 static void setRichText(HWND page, const char* text) {
-    if (text) SetDlgItemTextA(page, IDC_RICH_TEXT, text);
+    HWND edit = GetDlgItem(page, IDC_RICH_TEXT);
+    richEditProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongA(edit, GWL_WNDPROC, reinterpret_cast<LONG>(readOnlyTextProcedure)));
+    if (text) SetWindowTextA(edit, text);
 }
 
 void setUpPage(HWND page) {

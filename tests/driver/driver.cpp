@@ -37,6 +37,21 @@
 //   tree ID                 prints visible<TAB>0|1, then item<TAB>DEPTH<TAB>TICKED<TAB>TEXT for
 //                           every item of a tree view, depth first (TICKED 1: check box ticked)
 //   expand ID TEXT          expands the first tree item with this text (TVM_EXPAND)
+//   tick ID TEXT            clicks the check box of the first tree item with this text with the
+//                           mouse (cursor moved there, button pressed and released: real input)
+//   adopt                   makes the current dialog's process the launched one, so that
+//                           wait-exit and watch report its end (a process that another started)
+//   setenv NAME VALUE       sets a variable of the driver's environment, which the processes it
+//                           launches afterwards inherit
+//   focus                   prints focus<TAB>ID<TAB>CLASS<TAB>TEXT of the window that has the
+//                           keyboard focus in the current dialog's thread
+//   tab-cycle MAX           presses Tab (posted, as key does) until the focus comes back to where
+//                           it was or MAX times; prints focus<TAB>ID<TAB>CLASS<TAB>LEFT<TAB>TOP
+//                           (screen pixels) for the first focus and after every press, then
+//                           stop<TAB>ID<TAB>CLASS<TAB>LEFT<TAB>TOP for every visible, enabled
+//                           WS_TABSTOP window below the current dialog
+//   alt-key CHAR            brings the current dialog to the front and types Alt+CHAR (real
+//                           keyboard input, as a user presses an access key)
 //   image-pages BASE        prints page<TAB>0xADDRESS<TAB>0xSIZE<TAB>0xPROTECTION for every
 //                           committed region of the current dialog's process whose allocation
 //                           starts at BASE (an image's base), walked with VirtualQueryEx
@@ -363,6 +378,109 @@ static int treeCommand(char** args) {
     return printTree(control) ? fail(driverNotFound, "cannot read the tree's items", args[0]) : driverDone;
 }
 
+static int tickCommand(char** args) {
+    HWND control = controlOf(args[0]);
+    if (!control) return driverNotFound;
+    return clickTreeCheckBox(control, args[1]) ? driverDone : fail(driverNotFound, "no check box for the item", args[1]);
+}
+
+static int adoptCommand(char**) {
+    if (!needDialog()) return driverNotFound;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(driver.dialog, &processId);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, processId);
+    if (!process) return fail(driverNotFound, "cannot open the dialog's process", nullptr);
+    ZeroMemory(&driver.process, sizeof(driver.process));
+    driver.process.hProcess = process;
+    driver.process.dwProcessId = processId;
+    driver.launched = true;
+    printf("process\t%lu\n", processId);
+    return driverDone;
+}
+
+static int setenvCommand(char** args) {
+    return SetEnvironmentVariableA(args[0], args[1]) ? driverDone : fail(driverUsage, "cannot set", args[0]);
+}
+
+static HWND focusOf(HWND dialog) {
+    GUITHREADINFO thread;
+    ZeroMemory(&thread, sizeof(thread));
+    thread.cbSize = sizeof(thread);
+    DWORD threadId = GetWindowThreadProcessId(dialog, nullptr);
+    return GetGUIThreadInfo(threadId, &thread) ? thread.hwndFocus : nullptr;
+}
+
+static int focusCommand(char**) {
+    if (!needDialog()) return driverNotFound;
+    HWND focus = focusOf(driver.dialog);
+    if (!focus) return fail(driverNotFound, "no focus", nullptr);
+    char name[64], text[1024];
+    windowClass(focus, name, sizeof(name));
+    windowText(focus, text, sizeof(text));
+    printf("focus\t%d\t%s\t", static_cast<int>(static_cast<WORD>(GetDlgCtrlID(focus))), name);
+    printEscaped(text);
+    fputc('\n', stdout);
+    return driverDone;
+}
+
+static void printStop(const char* kind, HWND window) {
+    char name[64];
+    windowClass(window, name, sizeof(name));
+    RECT place;
+    GetWindowRect(window, &place);
+    printf("%s\t%d\t%s\t%ld\t%ld\n", kind, static_cast<int>(static_cast<WORD>(GetDlgCtrlID(window))), name,
+           place.left, place.top);
+}
+
+static BOOL CALLBACK printTabStop(HWND window, LPARAM) {
+    LONG style = GetWindowLongA(window, GWL_STYLE);
+    bool shown = IsWindowVisible(window) && IsWindowEnabled(window);
+    if (shown && (style & WS_TABSTOP)) printStop("stop", window);
+    return TRUE;
+}
+
+static int tabCycleCommand(char** args) {
+    if (!needDialog()) return driverNotFound;
+    HWND first = focusOf(driver.dialog);
+    if (!first) return fail(driverNotFound, "no focus", nullptr);
+    printStop("focus", first);
+    HWND now = first;
+    for (int press = 0; press < parseNumber(args[0]); ++press) {
+        PostMessageA(now, WM_KEYDOWN, VK_TAB, 0x000F0001);
+        PostMessageA(now, WM_KEYUP, VK_TAB, 0xC00F0001);
+        HWND before = now;
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 1000 && now == before; Sleep(10))
+            now = focusOf(driver.dialog);
+        if (!now) return fail(driverNotFound, "the focus is gone", nullptr);
+        printStop("focus", now);
+        if (now == first || now == before) break;
+    }
+    EnumChildWindows(driver.dialog, printTabStop, 0);
+    return driverDone;
+}
+
+static void keyInput(INPUT* input, WORD key, bool up) {
+    input->type = INPUT_KEYBOARD;
+    input->ki.wVk = key;
+    input->ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, 0));
+    input->ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+}
+
+static int altKeyCommand(char** args) {
+    if (!needDialog()) return driverNotFound;
+    SetForegroundWindow(driver.dialog);
+    Sleep(100);
+    WORD key = static_cast<WORD>(VkKeyScanA(args[0][0]) & 0xFF);
+    INPUT keys[4] = {};
+    keyInput(&keys[0], VK_MENU, false);
+    keyInput(&keys[1], key, false);
+    keyInput(&keys[2], key, true);
+    keyInput(&keys[3], VK_MENU, true);
+    SendInput(4, keys, sizeof(INPUT));
+    Sleep(200);
+    return driverDone;
+}
+
 static int expandCommand(char** args) {
     HWND control = controlOf(args[0]);
     if (!control) return driverNotFound;
@@ -387,7 +505,10 @@ static const Command commands[] = {
     {"watch", 1, watchCommand},            {"sleep", 1, sleepCommand},
     {"image-pages", 1, imagePagesCommand}, {"syscommand", 2, sysCommandCommand},
     {"key", 1, keyCommand},                {"tree", 1, treeCommand},
-    {"expand", 2, expandCommand},
+    {"expand", 2, expandCommand},          {"tick", 2, tickCommand},
+    {"adopt", 0, adoptCommand},            {"setenv", 2, setenvCommand},
+    {"focus", 0, focusCommand},            {"alt-key", 1, altKeyCommand},
+    {"tab-cycle", 1, tabCycleCommand},
 };
 
 static const Command* findCommand(const char* name) {

@@ -1,5 +1,6 @@
-// driver_tree.cpp -- tree views of another process: TVM_GETITEM needs its item record and text
-// buffer in the tree's own process, so both live in a block allocated there.
+// driver_tree.cpp -- tree views of another process: TVM_GETITEM, TVM_GETITEMRECT and TVM_HITTEST
+// need their records (and the text buffer) in the tree's own process, so they live in a block
+// allocated there.
 #include "driver_tree.h"
 
 #include <commctrl.h>
@@ -83,17 +84,82 @@ int printTree(HWND tree) {
     return 0;
 }
 
+namespace {
+// The first item (depth first) whose text is wanted, or null.
+HTREEITEM findItem(HWND tree, const RemoteBlock& block, const char* wanted) {
+    HTREEITEM found = nullptr;
+    walk(tree, next(tree, nullptr, TVGN_ROOT), 0, [&](HTREEITEM item, int) {
+        char text[textSize];
+        UINT state = 0;
+        if (readItem(tree, block, item, text, &state) && strcmp(text, wanted) == 0) found = item;
+        return found == nullptr;
+    });
+    return found;
+}
+
+// The rectangle of the item's text in the tree's client pixels.
+bool itemTextRect(HWND tree, const RemoteBlock& block, HTREEITEM item, RECT* place) {
+    SIZE_T done = 0;
+    *reinterpret_cast<HTREEITEM*>(place) = item;
+    if (!WriteProcessMemory(block.process, block.base, place, sizeof(RECT), &done)) return false;
+    if (!SendMessageA(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(block.base))) return false;
+    return ReadProcessMemory(block.process, block.base, place, sizeof(RECT), &done) != 0;
+}
+
+// What lies under a point of the tree's client area (TVHT_* flags and the item).
+UINT hitTest(HWND tree, const RemoteBlock& block, POINT point, HTREEITEM* item) {
+    TVHITTESTINFO hit = {};
+    hit.pt = point;
+    SIZE_T done = 0;
+    if (!WriteProcessMemory(block.process, block.base, &hit, sizeof(hit), &done)) return 0;
+    SendMessageA(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(block.base));
+    ReadProcessMemory(block.process, block.base, &hit, sizeof(hit), &done);
+    *item = hit.hItem;
+    return hit.flags;
+}
+
+// A point on the item's check box: walks left from its text until the tree reports the state image.
+bool checkBoxPoint(HWND tree, const RemoteBlock& block, HTREEITEM item, POINT* point) {
+    RECT text;
+    if (!itemTextRect(tree, block, item, &text)) return false;
+    point->y = (text.top + text.bottom) / 2;
+    for (point->x = text.left - 1; point->x >= 0; --point->x) {
+        HTREEITEM under = nullptr;
+        if ((hitTest(tree, block, *point, &under) & TVHT_ONITEMSTATEICON) && under == item) return true;
+    }
+    return false;
+}
+
+// A left click at a point of the window, through the system's input queue.
+void clickAt(HWND window, POINT point) {
+    ClientToScreen(window, &point);
+    SetForegroundWindow(GetAncestor(window, GA_ROOT));
+    SetCursorPos(point.x, point.y);
+    Sleep(50);
+    INPUT press[2] = {};
+    press[0].type = press[1].type = INPUT_MOUSE;
+    press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, press, sizeof(INPUT));
+    Sleep(200);
+}
+}  // namespace
+
 bool expandTreeItem(HWND tree, const char* wanted) {
     RemoteBlock block;
-    HTREEITEM found = nullptr;
-    if (openRemote(tree, &block))
-        walk(tree, next(tree, nullptr, TVGN_ROOT), 0, [&](HTREEITEM item, int) {
-            char text[textSize];
-            UINT state = 0;
-            if (readItem(tree, block, item, text, &state) && strcmp(text, wanted) == 0) found = item;
-            return found == nullptr;
-        });
+    HTREEITEM found = openRemote(tree, &block) ? findItem(tree, block, wanted) : nullptr;
     closeRemote(&block);
     if (found) SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(found));
     return found != nullptr;
+}
+
+bool clickTreeCheckBox(HWND tree, const char* wanted) {
+    RemoteBlock block;
+    HTREEITEM found = openRemote(tree, &block) ? findItem(tree, block, wanted) : nullptr;
+    POINT point = {};
+    if (found) SendMessageA(tree, TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(found));
+    bool located = found && checkBoxPoint(tree, block, found, &point);
+    closeRemote(&block);
+    if (located) clickAt(tree, point);
+    return located;
 }

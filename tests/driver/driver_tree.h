@@ -1,4 +1,4 @@
-// driver_tree.h -- reading and expanding another process's tree view for the e2e driver.
+// driver_tree.h -- reading, expanding and clicking another process's tree view for the e2e driver.
 #pragma once
 #include <windows.h>
 
@@ -8,3 +8,8 @@ int printTree(HWND tree);
 // Expands the first item (depth first) whose text is text, as a click on its button does; false
 // when there is none.
 bool expandTreeItem(HWND tree, const char* text);
+// Clicks the check box of the first item (depth first) whose text is text with the mouse, as a
+// user does: the cursor is moved onto the item's state image and the left button pressed and
+// released there (real input, so the tree and its parent see an ordinary click). False when
+// there is no such item or no check box could be found beside it.
+bool clickTreeCheckBox(HWND tree, const char* text);

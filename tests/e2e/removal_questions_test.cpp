@@ -1,7 +1,8 @@
 // removal_questions_test.cpp -- the uninstaller window's questions, driven from outside: a file
 // in use (retry declined, deleted at the restart, never listed as a leftover, the restart
-// question), the compact window set with its leftover tree, Enter and Esc,
-// and Cancel's stop question (No goes on, Yes stops between entries; the copy still goes).
+// question declined: exit 3010), the compact window set with its leftover tree, Enter and Esc,
+// Cancel's stop question (No goes on, Yes stops between entries; the copy still goes), and the
+// leftover tree's read-only question (Yes deletes the file, No keeps it).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -71,7 +72,7 @@ protected:
     WineSession& wine = WineSession::current();
 };
 
-TEST_F(RemovalQuestions, AFileInUseIsAskedAboutThenDeletedAtTheRestartAndNeverListed) {
+TEST_F(RemovalQuestions, AFileInUseIsAskedAboutThenDeletedAtTheRestartAndTheDeclinedRestartExits3010) {
     ASSERT_EQ(installProject(wine, "removal", {{config::driver(), "holder.exe"}}), "");
     std::string holder = std::string(installPath) + "\\holder.exe";
     writeText(std::string(installPath) + "\\notes.txt", "my own notes\r\n");
@@ -111,7 +112,13 @@ TEST_F(RemovalQuestions, AFileInUseIsAskedAboutThenDeletedAtTheRestartAndNeverLi
     EXPECT_EQ(restart->text(0xFFFF).value_or(""),
               "To complete the uninstallation your computer must be restarted. \nSome files are in use and can be "
               "deleted during system reboot only. \n\nRestart the system now?");
-    wine.driver({"use", restart->handle, "click", "7", "wait-gone", "5000"});
+    // The box belongs to the temporary copy, which the first stage started: the driver takes
+    // that process over to learn its exit code.
+    WindowsRun secondStage = parseRun(wine.driver(
+        {"use", restart->handle, "adopt", "click", "7", "wait-exit", std::to_string(30000 * config::timeScale())},
+        scaled(40s)));
+    ASSERT_TRUE(secondStage.ended) << describe(secondStage.driver);
+    EXPECT_EQ(secondStage.exitCode, 3010u) << "removed, the restart declined and still pending";
     std::optional<RegistryValue> pending = wine.registryValue(pendingKey, "PendingFileRenameOperations");
     ASSERT_TRUE(pending) << "the held file is scheduled for deletion at restart";
     EXPECT_NE(pending->data.find("holder.exe"), std::string::npos) << pending->data;
@@ -119,6 +126,78 @@ TEST_F(RemovalQuestions, AFileInUseIsAskedAboutThenDeletedAtTheRestartAndNeverLi
     held.wait(scaled(60s));
     wine.wine({"wineboot", "-r"}, scaled(60s));
     EXPECT_FALSE(wine.readFile(holder)) << "the restart deleted it";
+}
+
+TEST_F(RemovalQuestions, ATickedReadOnlyFileIsAskedAboutYesDeletesItNoKeepsIt) {
+    ASSERT_EQ(installProject(wine, "removal"), "");
+    const std::string folder = installPath, kept = folder + "\\kept.txt";
+    const std::string keptReadOnly = folder + "\\readonly-no.txt", deletedReadOnly = folder + "\\readonly-yes.txt";
+    for (const std::string& file : {kept, keptReadOnly, deletedReadOnly}) writeText(file, "the user's own\r\n");
+    // Wine shows a file without write permission as read-only.
+    for (const std::string& file : {keptReadOnly, deletedReadOnly})
+        std::filesystem::permissions(wine.hostPath(file), std::filesystem::perms::owner_read |
+                                                              std::filesystem::perms::group_read |
+                                                              std::filesystem::perms::others_read);
+    std::optional<DialogDump> window = confirmAndWaitForWindow();
+    ASSERT_TRUE(window) << "no uninstaller window";
+    removeSharedFile();
+    std::string tree = waitForTree(window->handle);
+    if (tree.empty()) wine.screenshot("no-tree");
+    ASSERT_NE(tree, "") << "no leftover tree: " << wine.driver({"use", window->handle, "dump"}).output;
+
+    wine.driver({"use", window->handle, "expand", "1026", folder});
+    std::string expanded;
+    for (int wait = 0; wait < 50 && expanded.find("readonly-yes.txt") == std::string::npos; ++wait) {
+        expanded = waitForTree(window->handle);
+        if (expanded.find("readonly-yes.txt") == std::string::npos) std::this_thread::sleep_for(100ms);
+    }
+    const std::string top = "item\t0\t1\tC:\\\\Program Files\\\\Velkorin Removal\n";
+    EXPECT_EQ(expanded, "visible\t1\n" + top + "item\t1\t1\tkept.txt\nitem\t1\t1\treadonly-no.txt\n"
+                        "item\t1\t1\treadonly-yes.txt\n")
+        << "the files inherit the folder's tick";
+
+    // Clearing one file clears its folder: Delete then goes file by file.
+    ProcessResult tick = wine.driver({"use", window->handle, "tick", "1026", "kept.txt"});
+    ASSERT_EQ(tick.exitCode, 0) << tick.errors;
+    std::string cleared;
+    for (int wait = 0; wait < 30; ++wait) {
+        cleared = waitForTree(window->handle);
+        if (cleared.find("\t0\tkept.txt") != std::string::npos) break;
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(cleared, "visible\t1\nitem\t0\t0\tC:\\\\Program Files\\\\Velkorin Removal\nitem\t1\t0\tkept.txt\n"
+                       "item\t1\t1\treadonly-no.txt\nitem\t1\t1\treadonly-yes.txt\n");
+    wine.screenshot("read-only-ticked");
+
+    wine.driver({"use", window->handle, "click", "1011"});
+    std::optional<DialogDump> confirm = wine.waitDialog("Confirm Operation", scaled(10s));
+    ASSERT_TRUE(confirm) << "no delete confirmation";
+    wine.driver({"use", confirm->handle, "click", "6", "wait-gone", "5000"});
+    std::optional<DialogDump> first = wine.waitDialog("Deleting File", scaled(10s));
+    ASSERT_TRUE(first) << "no read-only question";
+    EXPECT_EQ(first->text(0xFFFF).value_or(""),
+              "The file " + keptReadOnly + " \nis a read-only file. Delete anyway?");
+    wine.screenshot("read-only-question");
+    wine.driver({"use", first->handle, "click", "7", "wait-gone", "5000"});
+    std::optional<DialogDump> second = wine.waitDialog("Deleting File", scaled(10s));
+    ASSERT_TRUE(second && second->handle != first->handle) << "no question for the second read-only file";
+    EXPECT_EQ(second->text(0xFFFF).value_or(""),
+              "The file " + deletedReadOnly + " \nis a read-only file. Delete anyway?");
+    wine.driver({"use", second->handle, "click", "6", "wait-gone", "5000"});
+
+    std::string after;
+    for (int wait = 0; wait < 50; ++wait) {
+        after = waitForTree(window->handle);
+        if (after.find("readonly") == std::string::npos) break;
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(after, "visible\t1\nitem\t0\t0\tC:\\\\Program Files\\\\Velkorin Removal\nitem\t1\t0\tkept.txt\n")
+        << "both read-only files leave the tree, whatever the answer";
+    EXPECT_TRUE(wine.readFile(keptReadOnly)) << "No keeps the read-only file";
+    EXPECT_FALSE(wine.readFile(deletedReadOnly)) << "Yes deletes the read-only file";
+    EXPECT_TRUE(wine.readFile(kept)) << "an unticked file stays";
+    EXPECT_FALSE(wine.waitDialog("Deleting File", 1s)) << "no further question";
+    wine.driver({"use", window->handle, "click", "1012", "wait-gone", "10000"});
 }
 
 TEST_F(RemovalQuestions, CompactSetListsLeftoversAndClosesOnEnter) {

@@ -1,6 +1,7 @@
 // window_removal_test.cpp -- removal through the real uninstaller window: the confirmation, the
 // hand-over to the temporary copy, the progress, the shared-file question, the end message, the
-// leftover tree and Delete; the prefix afterwards is the one from before the installation.
+// leftover tree and Delete; the prefix afterwards is the one from before the installation; a
+// temporary folder whose path holds blanks is left empty too.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -96,6 +97,48 @@ TEST_F(WindowRemoval, AUserFileIsListedTickedAndDeleteRemovesIt) {
     EXPECT_FALSE(std::filesystem::exists(wine.hostPath(installPath))) << "Delete removed the folder with the file";
     wine.driver({"use", window->handle, "click", "1012", "wait-gone", "10000"});
     EXPECT_EQ(pictureDifferences(before, takePicture(wine)), std::vector<std::string>{});
+}
+
+// Names in a folder of drive C: (none when it does not exist).
+std::set<std::string> namesIn(WineSession& wine, const std::string& folder) {
+    std::set<std::string> names;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(wine.hostPath(folder), error))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+TEST_F(WindowRemoval, TheCopyAndItsScriptGoAlsoFromATemporaryFolderWithBlanks) {
+    ASSERT_EQ(installProject(wine, "removal"), "");
+    const std::string temp = "C:\\Temp With Blanks\\for the removal";
+    std::filesystem::create_directories(wine.hostPath(temp));
+    BackgroundRun first =
+        wine.startWithEnvironment(uninstaller, {}, {{"TMP", temp}, {"TEMP", temp}}, 60s * config::timeScale());
+    std::optional<DialogDump> question = wine.waitDialog(caption, 30s * config::timeScale());
+    ASSERT_TRUE(question) << "no confirmation";
+    wine.driver({"use", question->handle, "click", "6", "wait-gone", "5000"});
+    EXPECT_EQ(first.wait(30s * config::timeScale()).exitCode, 0u) << "handed over to the temporary copy";
+    std::optional<DialogDump> window = wine.waitDialog(caption, 30s * config::timeScale());
+    ASSERT_TRUE(window) << "no uninstaller window";
+    std::set<std::string> running = namesIn(wine, temp);
+    ASSERT_EQ(running.size(), 1u) << "the copy runs from the temporary folder with blanks";
+    EXPECT_EQ(running.begin()->substr(0, 3), "VKR") << *running.begin();
+
+    std::optional<DialogDump> shared = wine.waitDialog("Shared File Detected", 30s * config::timeScale());
+    ASSERT_TRUE(shared) << "no shared-file question";
+    wine.driver({"use", shared->handle, "click", "1", "wait-gone", "5000"});
+    wine.driver({"use", window->handle, "wait-gone", std::to_string(30000 * config::timeScale())});
+    std::optional<DialogDump> done = wine.waitDialog(caption, 30s * config::timeScale());
+    ASSERT_TRUE(done) << "no end message";
+    wine.driver({"use", done->handle, "click", "1", "wait-gone", "5000"});
+    std::set<std::string> left = namesIn(wine, temp);
+    for (int wait = 0; wait < 100 * config::timeScale() && !left.empty(); ++wait) {
+        std::this_thread::sleep_for(100ms);
+        left = namesIn(wine, temp);
+    }
+    EXPECT_EQ(left, std::set<std::string>{}) << "the temporary copy and delself.bat are gone within 10 s";
+    EXPECT_FALSE(std::filesystem::exists(wine.hostPath(installPath))) << "the product was removed";
+    std::filesystem::remove_all(wine.hostPath("C:\\Temp With Blanks"));
 }
 
 }  // namespace

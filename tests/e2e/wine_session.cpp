@@ -178,6 +178,19 @@ BackgroundRun WineSession::start(const std::string& program, const std::vector<s
     return BackgroundRun(std::move(child));
 }
 
+BackgroundRun WineSession::startWithEnvironment(const std::string& program, const std::vector<std::string>& args,
+                                                const std::vector<std::pair<std::string, std::string>>& environment,
+                                                std::chrono::milliseconds timeout) {
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> commands = {"wine", config::driver().string()};
+    for (const auto& [name, value] : environment) commands.insert(commands.end(), {"setenv", name, value});
+    commands.insert(commands.end(), {"launch", windowsCommandLine(argv), "wait-exit", scaledCount(timeout)});
+    ChildProcess child;
+    child.start(commands, scratch_);
+    return BackgroundRun(std::move(child));
+}
+
 WindowsRun BackgroundRun::wait(std::chrono::milliseconds timeout) { return parseRun(child_.wait(scaled(timeout + driverMargin))); }
 
 void WineSession::copyIn(const fs::path& hostFile, const std::string& windowsPath) {

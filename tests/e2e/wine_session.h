@@ -77,6 +77,10 @@ public:
     // Starts the program in the background; collect it with BackgroundRun::wait.
     BackgroundRun start(const std::string& program, const std::vector<std::string>& args,
                         std::chrono::milliseconds timeout = 60s);
+    // Like start, with variables added to the program's environment (NAME, VALUE pairs).
+    BackgroundRun startWithEnvironment(const std::string& program, const std::vector<std::string>& args,
+                                       const std::vector<std::pair<std::string, std::string>>& environment,
+                                       std::chrono::milliseconds timeout = 60s);
     // Runs velkorin-driver.exe with these commands (see tests/driver/driver.cpp).
     ProcessResult driver(const std::vector<std::string>& commands, std::chrono::milliseconds timeout = 30s);
     // Waits for a dialog with this caption ("*": any) and returns its dump; nullopt if none came.

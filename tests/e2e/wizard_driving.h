@@ -59,6 +59,10 @@ public:
     // Leaves the texts read from the windows in the ANSI code page of the prefix's locale (they
     // are taken as Windows-1252 and turned into UTF-8 otherwise).
     void keepAnsiTexts() { ansiAsIs_ = true; }
+    // Runs driver commands with the frame as the current dialog; a failure is recorded.
+    ProcessResult commands(std::vector<std::string> list) { return drive(std::move(list)); }
+    // The frame's window handle as the driver prints it.
+    const std::string& frameHandle() const { return frameHandle_; }
     // A picture of the screen as a test artifact; also docs/screenshots/NAME.png when the
     // environment has VELKORIN_SCREENSHOTS_TO_DOCS=1 (scripts/screenshots.sh).
     void screenshot(const std::string& name);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "e2e_config.h"
 #include "wizard_driving.h"
@@ -71,10 +72,23 @@ void walkLanguagePages(WizardRun& wizard) {
               "WARNUNG: Dieses Programm ist durch Urheberrechtsgesetze und internationale Verträge geschützt.");
     EXPECT_EQ(textOf(welcome, 1006),
               "Klicken Sie auf „Weiter“, um fortzufahren, oder auf „Abbrechen“, um das Setup zu beenden.");
+    EXPECT_EQ(textOf(welcome, 1005),
+              "Unerlaubte Vervielfältigung oder Verbreitung dieses Programms oder eines Teils davon kann zivil- und "
+              "strafrechtlich verfolgt werden.");
     frame = wizard.frame();
     EXPECT_EQ(frame.caption, germanCaption);
     EXPECT_EQ(frame.text(back).value_or(""), "< &Zurück");
     EXPECT_EQ(frame.text(next).value_or(""), "&Weiter >");
+    EXPECT_EQ(frame.text(cancel).value_or(""), "Abbrechen");
+    // Whatever else the page shows is German too: no visible control keeps an English text.
+    std::set<std::string> germanTexts;
+    for (int id = 1001; id <= 1006; ++id) germanTexts.insert(textOf(welcome, id));
+    for (const PlacedControl& control : wizard.layout()) {
+        std::string shown = control.id ? textOf(welcome, control.id) : "";
+        if (control.visible && !shown.empty() && shown != "<no control>") {
+            EXPECT_TRUE(germanTexts.count(shown)) << "control " << control.id << " shows: " << shown;
+        }
+    }
 
     wizard.click(back);
     wizard.page("Sprache auswählen");
