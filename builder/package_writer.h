@@ -6,6 +6,7 @@
 
 #include "byte_buffer.h"
 #include "project.h"
+#include "setup_resources.h"
 #include "signing.h"
 
 struct BuildOptions {
@@ -21,6 +22,7 @@ struct BuildSummary {
     uint32_t requiredSpace;
     uint32_t scriptSize, scriptStreamSize;
     uint64_t setupSize;
+    ResourceReport resources;  // what went into the stub's resource section
 };
 
 // Reads and checks a stub image: at least a DOS header, "MZ", smaller than 64 KiB, not signed.

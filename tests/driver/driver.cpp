@@ -37,6 +37,9 @@
 //   tree ID                 prints visible<TAB>0|1, then item<TAB>DEPTH<TAB>TICKED<TAB>TEXT for
 //                           every item of a tree view, depth first (TICKED 1: check box ticked)
 //   expand ID TEXT          expands the first tree item with this text (TVM_EXPAND)
+//   resources FILE          prints what the system reads of a program file's resources: its
+//                           version information, icon group 100 and manifest execution level
+//                           (see driver_resources.h for the lines)
 //   image-pages BASE        prints page<TAB>0xADDRESS<TAB>0xSIZE<TAB>0xPROTECTION for every
 //                           committed region of the current dialog's process whose allocation
 //                           starts at BASE (an image's base), walked with VirtualQueryEx
@@ -48,6 +51,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "driver_resources.h"
 #include "driver_tree.h"
 #include "driver_windows.h"
 
@@ -369,6 +373,8 @@ static int expandCommand(char** args) {
     return expandTreeItem(control, args[1]) ? driverDone : fail(driverNotFound, "no such tree item", args[1]);
 }
 
+static int resourcesCommand(char** args) { return printResources(args[0]); }
+
 struct Command {
     const char* name;
     int argumentCount;
@@ -387,7 +393,7 @@ static const Command commands[] = {
     {"watch", 1, watchCommand},            {"sleep", 1, sleepCommand},
     {"image-pages", 1, imagePagesCommand}, {"syscommand", 2, sysCommandCommand},
     {"key", 1, keyCommand},                {"tree", 1, treeCommand},
-    {"expand", 2, expandCommand},
+    {"expand", 2, expandCommand},          {"resources", 1, resourcesCommand},
 };
 
 static const Command* findCommand(const char* name) {
