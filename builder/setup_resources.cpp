@@ -209,6 +209,10 @@ std::vector<size_t> iconPriority(const std::vector<IconImage>& images) {
         if (x.width * x.height != y.width * y.height) return x.width * x.height < y.width * y.height;
         return x.bitCount > y.bitCount;
     });
+    // The richest 16x16 image comes right behind the richest 32x32 one, before the other depths.
+    auto first16 = std::find_if(order.begin(), order.end(), [&](size_t i) { return rank(i) == 1; });
+    if (first16 != order.end() && first16 != order.begin() && rank(order.front()) == 0)
+        std::rotate(order.begin() + 1, first16, first16 + 1);
     return order;
 }
 

@@ -25,6 +25,7 @@ struct ResourceReport {
 // then says why (for an icon: how many bytes are missing for its smallest 32x32 and 16x16 images).
 bool applySetupResources(const Project& project, Bytes* stub, ResourceReport* report, std::string* err);
 
-// The icon images in the order they are offered room: each 32x32 and then each 16x16 image
-// (richer colours first), then the other sizes from the smallest up.
+// The icon images in the order they are offered room: the richest 32x32 and the richest 16x16
+// image, the other 32x32 and 16x16 images (richer colours first), then the other sizes from the
+// smallest up.
 std::vector<size_t> iconPriority(const std::vector<IconImage>& images);

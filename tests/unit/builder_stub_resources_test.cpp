@@ -192,6 +192,19 @@ TEST_F(StubResources, LargeIconKeepsWhatFitsThirtyTwoAndSixteenFirstAndNamesWhat
     EXPECT_EQ(summary.resources.iconImages, images.size());
 }
 
+TEST(IconPriority, RichestThirtyTwoAndSixteenFirstThenTheirOtherDepthsThenLargerSizes) {
+    std::vector<IconImage> images;
+    std::string err;
+    ASSERT_TRUE(readIconFile(icon_maker::iconFile({icon_maker::png(256), bitmap(48, 32), bitmap(32, 4), bitmap(16, 8),
+                                                   bitmap(32, 32), bitmap(16, 4), bitmap(32, 8), bitmap(16, 32),
+                                                   bitmap(24, 8)}),
+                             &images, &err));
+    std::vector<std::string> order;
+    for (size_t i : iconPriority(images)) order.push_back(std::to_string(images[i].width) + "/" + std::to_string(images[i].bitCount));
+    EXPECT_EQ(order, (std::vector<std::string>{"32/32", "16/32", "32/8", "32/4", "16/8", "16/4", "24/8", "48/32",
+                                               "256/32"}));
+}
+
 TEST_F(StubResources, IconWhoseSmallestImagesCannotFitIsRefusedWithTheMissingBytesAndNothingIsWritten) {
     const size_t text = 20000;
     BuildSummary summary;
