@@ -204,6 +204,15 @@ TEST_F(SetupFileResources, SilentInstallWritesAnUninstallerWithTheSameResourcesT
     std::vector<Lines> views = systemView({"C:\\res\\main.exe", uninstaller});
     expectMainResources(views[1], "uninstaller");
     EXPECT_EQ(views[1], views[0]) << "the uninstaller shows what the setup file shows";
+    // The builder's own reader agrees.
+    ProcessResult inspected =
+        runProcess({config::packer()->string(), "inspect", wine.hostPath(uninstaller).string()}, 60s, folder);
+    EXPECT_EQ(inspected.exitCode, 0) << describe(inspected);
+    for (const std::string& expected :
+         {std::string("no package attached"), "icon 100: " + std::to_string(linesOf(views[0], "icon").size()) + " images",
+          std::string("CompanyName \"Velkorin Test Company\""),
+          std::string("execution level requireAdministrator, 5 supportedOS entries")})
+        EXPECT_NE(inspected.output.find(expected), std::string::npos) << expected << "\n" << inspected.output;
 
     WindowsRun removal = wine.runWatched(uninstaller, {"S"}, 90s);
     ASSERT_TRUE(removal.ended) << describe(removal.driver);
