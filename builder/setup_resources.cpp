@@ -177,16 +177,18 @@ bool fitIcon(const Project& p, const StubResources& s, std::vector<Resource>* re
     std::vector<size_t> essentials = essentialImages(images);
     uint32_t least = size(essentials);
     if (least > room)
-        return *err = p.path + ": setup_file.icon: '" + config.iconPath + "': its smallest images (" +
-                      (essentials.size() == 2 ? "32x32 and 16x16" : describeIconImage(images[essentials[0]])) +
-                      ") do not fit: the setup program needs " + groupedNumber(least - room) +
+        return *err = p.path + ": setup_file.icon: '" + config.iconPath + "': " +
+                      (essentials.size() == 2 ? "its smallest images (32x32 and 16x16) do not fit"
+                                              : "its image " + describeIconImage(images[essentials[0]]) + " does not fit") +
+                      ": the setup program needs " + groupedNumber(least - room) +
                       " bytes more than it has room for below 65,536 bytes",
                false;
     std::vector<size_t> kept;
     for (size_t i : iconPriority(images)) {
         std::vector<size_t> trial = kept;
         trial.push_back(i);
-        if (size(withEssentials(images, essentials, trial)) <= room) {
+        // An image larger than all the room is left out without laying the section out again.
+        if (images[i].data.size() <= room && size(withEssentials(images, essentials, trial)) <= room) {
             kept.push_back(i);
             continue;
         }

@@ -228,6 +228,27 @@ TEST_F(StubResources, IconWhoseSmallestImagesCannotFitIsRefusedWithTheMissingByt
     EXPECT_FALSE(build("", {icon_maker::png(32, text - missing + 8), bitmap(16, 4)}, &summary, &err));
 }
 
+TEST_F(StubResources, IconWithoutThirtyTwoOrSixteenNeedsItsSmallestImageToFit) {
+    BuildSummary summary;
+    std::string err;
+    Image big = icon_maker::png(48, 30000), small = icon_maker::png(64);
+    ASSERT_FALSE(build("", {big}, &summary, &err));
+    std::vector<IconImage> read;
+    std::string why;
+    ASSERT_TRUE(readIconFile(icon_maker::iconFile({big}), &read, &why));
+    const std::string start = root + "/p.toml: setup_file.icon: 'setup.ico': its image " + describeIconImage(read[0]) +
+                              " does not fit: the setup program needs ";
+    EXPECT_EQ(err.rfind(start, 0), 0u) << err;
+    // With a smaller image beside it, that one is kept and the large one named.
+    ASSERT_TRUE(build("", {big, small}, &summary, &err)) << err;
+    auto images = setupIcon(readBack(true));
+    ASSERT_EQ(images.size(), 1u);
+    EXPECT_EQ(images[0].second, small.data);
+    EXPECT_EQ(summary.resources.notes,
+              (std::vector<std::string>{"setup.ico: image " + describeIconImage(read[0]) +
+                                        " left out: the setup program must stay below 65,536 bytes"}));
+}
+
 TEST_F(StubResources, StandInStubWithoutPeHeaderRefusesProjectResources) {
     Bytes standIn(3000, 0x90);
     standIn[0] = 'M', standIn[1] = 'Z';
