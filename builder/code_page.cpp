@@ -90,3 +90,24 @@ bool toCodePage(const std::string& utf8, int codePage, std::string* out, std::st
     }
     return true;
 }
+
+std::string fromCodePage(const std::string& ansi, int codePage) {
+    std::string out;
+    (void)codePage;  // 1252 is the only one
+    for (char byte : ansi) {
+        unsigned char b = static_cast<unsigned char>(byte);
+        uint32_t c = b >= 0x80 && b < 0xA0 ? windows1252High[b - 0x80] : b;
+        if (b >= 0x80 && b < 0xA0 && !c) c = 0xFFFD;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}

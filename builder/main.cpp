@@ -64,10 +64,15 @@ int runBuild(const Options& o) {
     bool built = buildSetup(project, build, &s, &err);
     line.finish();
     if (!built) return fail(err);
+    for (const std::string& note : s.resources.notes) std::fprintf(stderr, "velkorin-pack: %s\n", note.c_str());
     if (!o.quiet)
         std::fprintf(stderr, "%s: %llu bytes (stub %u, %u files, %u folders, %u bytes to install, script %u -> %u)\n",
                      o.output.c_str(), static_cast<unsigned long long>(s.setupSize), s.stubSize, s.files, s.folders,
                      s.requiredSpace, s.scriptSize, s.scriptStreamSize);
+    if (!o.quiet && s.resources.written)
+        std::fprintf(stderr, "%s: execution level %s%s, %u icon images, resources %u bytes\n", o.output.c_str(),
+                     levelName(s.resources.level), s.resources.levelByRule ? " (by default)" : "",
+                     s.resources.iconImages, s.resources.resourceSize);
     if (!o.quiet && o.signing.enabled) std::fprintf(stderr, "%s: signed\n", o.output.c_str());
     return 0;
 }

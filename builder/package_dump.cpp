@@ -11,6 +11,7 @@
 #include "format/package_format.h"
 #include "pe_fields.h"
 #include "record_dump.h"
+#include "resource_dump.h"
 
 namespace {
 
@@ -107,7 +108,12 @@ InspectResult inspectSetup(const Bytes& file, std::string* report) {
     uint32_t packageOffset = file[dosPackageOffsetAt] | (file[dosPackageOffsetAt + 1] << 8);
     uint32_t readSize = loadU32(file.data() + dosScriptReadSizeAt), stored = loadU32(file.data() + dosFileChecksumAt);
     r.line("DOS fields: packageOffset %u, scriptReadSize %u, fileChecksum 0x%08X", packageOffset, readSize, stored);
-    if (packageOffset == 0) return r.line("no package attached (an uninstaller image)"), InspectResult::noPackage;
+    if (packageOffset == 0) {
+        r.line("no package attached (an uninstaller image)");
+        describeResources(r, file);
+        return InspectResult::noPackage;
+    }
+    describeResources(r, file);
     if (packageOffset <= file.size() && file.size() - packageOffset >= sizeof(PackageHeader)) {
         PackageHeader h;
         std::memcpy(&h, file.data() + packageOffset, sizeof(h));

@@ -93,7 +93,10 @@ bool buildSetup(const Project& project, const BuildOptions& options, BuildSummar
     if (!checkSigningOptions(options.signing, err)) return false;
     Bytes stub, script;
     uint32_t scriptSize;
-    if (!loadStub(options.stubPath, &stub, err) || !packScript(project, &script, &scriptSize, err)) return false;
+    ResourceReport resources;
+    if (!loadStub(options.stubPath, &stub, err) || !applySetupResources(project, &stub, &resources, err) ||
+        !packScript(project, &script, &scriptSize, err))
+        return false;
     OutputFile out;
     if (!out.open(options.outputPath, err) || !out.write(stub, err)) return false;
     const uint64_t packageStart = stub.size();
@@ -118,7 +121,7 @@ bool buildSetup(const Project& project, const BuildOptions& options, BuildSummar
         !patchDosFields(&out, stub, scriptReadSize, err))
         return false;
     *summary = BuildSummary{static_cast<uint32_t>(stub.size()), area.files, area.folders, requiredSpace,
-                            scriptSize, streamSize, out.size()};
+                            scriptSize, streamSize, out.size(), resources};
     if (options.signing.enabled) return signAndCommit(&out, stub, out.size(), options.signing, err);
     return out.commit(err);
 }

@@ -7,6 +7,7 @@
 #include "byte_buffer.h"
 #include "progress_line.h"
 #include "project.h"
+#include "setup_resources.h"
 #include "signing.h"
 
 struct BuildOptions {
@@ -24,6 +25,7 @@ struct BuildSummary {
     uint32_t requiredSpace;
     uint32_t scriptSize, scriptStreamSize;
     uint64_t setupSize;
+    ResourceReport resources;  // what went into the stub's resource section
 };
 
 // Reads and checks a stub image: at least a DOS header, "MZ", smaller than 64 KiB, not signed.

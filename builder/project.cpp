@@ -187,8 +187,8 @@ const std::pair<const char*, ArrayReader> arraySections[] = {
     {"variables", readVariables},       {"files", readGroups},   {"shortcuts", readShortcuts},
     {"registry", readRegistry},         {"ini", readIni},        {"associations", readAssociations},
     {"launches", readLaunches},         {"dll_calls", readDllCalls}};
-const char* const tableSections[] = {"product", "appearance", "choices", "pages", "languages",
-                                     "texts", "requirements", "background"};
+const char* const tableSections[] = {"product", "appearance", "choices", "pages",     "languages",
+                                     "texts",   "requirements", "background", "setup_file"};
 
 bool checkSectionNames(Reader& reader, const toml::table& root) {
     for (auto&& [key, node] : root) {
@@ -206,7 +206,7 @@ bool readRoot(Reader& reader, const toml::table& root, Project* p) {
     if (!readLanguages(reader, root, p) || !readSection(reader, root, "product", productFields(reader, p)) ||
         !readSection(reader, root, "appearance", appearanceFields(reader, p)) ||
         !readSection(reader, root, "choices", choiceFields(p)) || !readSection(reader, root, "pages", pageFields(p)) ||
-        !readRequirements(reader, root, p) || !readBackground(reader, root, p))
+        !readRequirements(reader, root, p) || !readBackground(reader, root, p) || !readSetupFile(reader, root, p))
         return false;
     for (const auto& [name, read] : arraySections)
         if (const toml::node* node = root.get(name))

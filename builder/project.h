@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "format/package_format.h"
+#include "icon_file.h"
 
 struct Variable {
     std::string name;   // with its percent signs, as the script carries it
@@ -41,6 +42,18 @@ struct LanguageTexts {
 struct Requirements {
     std::string os, directX, ie, access;     // "" requires nothing
     bool admin = false;
+};
+
+// [setup_file]: what the setup file shows of itself (and the uninstaller copy made from it).
+struct SetupFileConfig {
+    bool hasIcon = false;
+    std::string iconPath;                    // as written in the project (messages name it)
+    std::vector<IconImage> iconImages;       // in the order of the icon file
+    std::string executionLevel;              // "admin", "highest", "user"; "" = by the default rule
+    bool hasVersionInfo = false;             // any of the version fields given
+    std::string version;                     // "1.2.3.4"; "" = none
+    uint16_t versionParts[4] = {0, 0, 0, 0};
+    std::string productName, company, description, copyright;  // UTF-8; "" = not given
 };
 
 struct Project {
@@ -82,6 +95,8 @@ struct Project {
     // [background]
     bool hasBackground = false;
     uint32_t gradientTop = 0, gradientBottom = 0;  // 0xRRGGBB
+
+    SetupFileConfig setupFile;
 
     bool hasRequirements = false;
     Requirements requirements;

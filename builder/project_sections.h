@@ -10,6 +10,8 @@ bool readLanguages(Reader& reader, const toml::table& root, Project* p);
 bool readTexts(Reader& reader, const toml::table& root, Project* p);
 // [requirements]
 bool readRequirements(Reader& reader, const toml::table& root, Project* p);
+// [setup_file]: icon, version information and execution level of the setup file
+bool readSetupFile(Reader& reader, const toml::table& root, Project* p);
 // [background] with its [[background.texts]]
 bool readBackground(Reader& reader, const toml::table& root, Project* p);
 // [[shortcuts]], [[registry]], [[ini]], [[associations]], [[launches]], [[dll_calls]]

@@ -52,6 +52,9 @@
 //                           WS_TABSTOP window below the current dialog
 //   alt-key CHAR            brings the current dialog to the front and types Alt+CHAR (real
 //                           keyboard input, as a user presses an access key)
+//   resources FILE          prints what the system reads of a program file's resources: its
+//                           version information, icon group 100 and manifest execution level
+//                           (see driver_resources.h for the lines)
 //   image-pages BASE        prints page<TAB>0xADDRESS<TAB>0xSIZE<TAB>0xPROTECTION for every
 //                           committed region of the current dialog's process whose allocation
 //                           starts at BASE (an image's base), walked with VirtualQueryEx
@@ -63,6 +66,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "driver_resources.h"
 #include "driver_tree.h"
 #include "driver_windows.h"
 
@@ -487,6 +491,8 @@ static int expandCommand(char** args) {
     return expandTreeItem(control, args[1]) ? driverDone : fail(driverNotFound, "no such tree item", args[1]);
 }
 
+static int resourcesCommand(char** args) { return printResources(args[0]); }
+
 struct Command {
     const char* name;
     int argumentCount;
@@ -509,6 +515,7 @@ static const Command commands[] = {
     {"adopt", 0, adoptCommand},            {"setenv", 2, setenvCommand},
     {"focus", 0, focusCommand},            {"alt-key", 1, altKeyCommand},
     {"tab-cycle", 1, tabCycleCommand},
+    {"resources", 1, resourcesCommand},
 };
 
 static const Command* findCommand(const char* name) {

@@ -142,12 +142,23 @@ TEST_F(StoredPartTest, UninstallerCopyStartsAndReportsAChangedStoredByte) {
     // The copy the install worker writes: the image alone, its package offset set to 0.
     Bytes copy(file.begin(), file.begin() + packageOffsetOf(file));
     copy[dosPackageOffsetAt] = copy[dosPackageOffsetAt + 1] = 0;
-    Bytes compared = copy, stub = readBytes(config::stub());
-    ASSERT_EQ(compared.size(), stub.size()) << "the package does not start behind the shipped image";
-    // Apart from the builder's words and the PE CheckSum it writes, it is the shipped image itself.
-    for (uint32_t at : {dosScriptReadSizeAt, dosFileChecksumAt, le32(stub, dosPeOffsetAt) + peCheckSumAt})
+    Bytes stub = readBytes(config::stub());
+    // The builder rewrites the last section, the resources (the demo's icon, version and
+    // manifest); up to it the copy is the shipped image, apart from the builder's words, the PE
+    // CheckSum and the header fields that describe the resource section's new size.
+    auto stubResources = sectionOf(stub, RESOURCE_SECTION), copyResources = sectionOf(copy, RESOURCE_SECTION);
+    ASSERT_TRUE(stubResources && copyResources);
+    ASSERT_EQ(copyResources->rawOffset, stubResources->rawOffset) << "the sections before the resources moved";
+    ASSERT_EQ(copy.size(), size_t{copyResources->rawOffset} + copyResources->rawSize)
+        << "the package does not start behind the image";
+    Bytes compared(copy.begin(), copy.begin() + copyResources->rawOffset);
+    uint32_t pe = le32(stub, dosPeOffsetAt), optional = pe + 24;
+    uint32_t lastEntry = optional + le16(stub, pe + 20) + 40 * (le16(stub, pe + 6) - 1);
+    for (uint32_t at : {dosScriptReadSizeAt, dosFileChecksumAt, pe + peCheckSumAt, optional + 8, optional + 56,
+                        optional + 96 + 2 * 8 + 4, lastEntry + 8, lastEntry + 16})
         std::copy(stub.begin() + at, stub.begin() + at + 4, compared.begin() + at);
-    EXPECT_EQ(compared, stub) << "the uninstaller copy is not the shipped image";
+    EXPECT_EQ(compared, Bytes(stub.begin(), stub.begin() + stubResources->rawOffset))
+        << "the uninstaller copy is not the shipped image up to its resources";
     wine.writeFile("C:\\stored\\remove.exe", copy);
     WindowsRun intact = wine.runWatched("C:\\stored\\remove.exe", {}, 60s);
     ASSERT_TRUE(intact.ended) << describe(intact.driver);

@@ -72,6 +72,11 @@ const PeSection* findSection(const PeImage& image, const std::string& name) {
 }
 
 uint32_t optionalU32(const PeImage& image, uint32_t at) { return le32(image.headers, optionalAt(image) + at); }
+bool hasDirectory(const PeImage& image, uint32_t slot) {
+    uint32_t end = optionalAt(image) + 96 + 8 * (slot + 1);
+    return end <= image.headers.size() && 96 + 8 * (slot + 1) <= le16(image.headers, image.ntOffset + 20) &&
+           le32(image.headers, optionalAt(image) + 92) > slot;
+}
 uint32_t directoryRva(const PeImage& image, uint32_t slot) { return optionalU32(image, 96 + 8 * slot); }
 uint32_t directorySize(const PeImage& image, uint32_t slot) { return optionalU32(image, 96 + 8 * slot + 4); }
 

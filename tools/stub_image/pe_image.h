@@ -43,7 +43,9 @@ bool readPeImage(const Bytes& file, PeImage* image, std::string* err);
 const PeSection* findSection(const PeImage& image, const std::string& name);
 // Little-endian values in the headers (offset relative to the optional header).
 uint32_t optionalU32(const PeImage& image, uint32_t at);
-// A data directory's RVA and size.
+// Whether the headers hold this data directory slot (the optional header may be shorter).
+bool hasDirectory(const PeImage& image, uint32_t slot);
+// A data directory's RVA and size (the slot must exist).
 uint32_t directoryRva(const PeImage& image, uint32_t slot);
 uint32_t directorySize(const PeImage& image, uint32_t slot);
 
