@@ -58,7 +58,7 @@ protected:
                                         << extra;
         Project project;
         if (!loadProject(root + "/p.toml", &project, err)) return false;
-        return buildSetup(project, BuildOptions{VELKORIN_STUB_PATH, root + "/setup.exe", 1, SigningOptions{}}, summary, err);
+        return buildSetup(project, BuildOptions{VELKORIN_STUB_PATH, root + "/setup.exe", 1, SigningOptions{}, 0, {}}, summary, err);
     }
 
     // The setup file's resources, with the checks every setup file must pass: the image below
@@ -258,7 +258,7 @@ TEST_F(StubResources, StandInStubWithoutPeHeaderRefusesProjectResources) {
     std::string err;
     ASSERT_TRUE(loadProject(root + "/p.toml", &project, &err)) << err;
     BuildSummary summary;
-    EXPECT_FALSE(buildSetup(project, BuildOptions{root + "/stand-in.exe", root + "/setup.exe", 1, SigningOptions{}},
+    EXPECT_FALSE(buildSetup(project, BuildOptions{root + "/stand-in.exe", root + "/setup.exe", 1, SigningOptions{}, 0, {}},
                             &summary, &err));
     EXPECT_EQ(err, "the stub has no PE header (no PE header): the icon, version and execution level cannot be written");
 }
