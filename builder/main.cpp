@@ -64,7 +64,8 @@ int runBuild(const Options& o) {
     bool built = buildSetup(project, build, &s, &err);
     line.finish();
     if (!built) return fail(err);
-    for (const std::string& note : s.resources.notes) std::fprintf(stderr, "velkorin-pack: %s\n", note.c_str());
+    if (!o.quiet)
+        for (const std::string& note : s.resources.notes) std::fprintf(stderr, "velkorin-pack: %s\n", note.c_str());
     if (!o.quiet)
         std::fprintf(stderr, "%s: %llu bytes (stub %u, %u files, %u folders, %u bytes to install, script %u -> %u)\n",
                      o.output.c_str(), static_cast<unsigned long long>(s.setupSize), s.stubSize, s.files, s.folders,
@@ -92,7 +93,7 @@ void declareBuild(CLI::App* c, Options* o) {
     c->add_option("-o,--output", o->output, "setup file to write")->required();
     c->add_option("--stub", o->stub, "stub program image")->capture_default_str();
     c->add_option("-j,--jobs", o->threads, "compression threads (0: all cores)");
-    c->add_flag("-q,--quiet", o->quiet, "no progress line and no summary line");
+    c->add_flag("-q,--quiet", o->quiet, "no progress line, no summary line and no notes");
     SigningOptions* s = &o->signing;
     c->add_flag("--sign", s->enabled, "sign the setup file (osslsigncode; signtool on Windows when present)");
     c->add_option("--certificate", s->certificate, "signing certificate (PEM or DER), with --key");
