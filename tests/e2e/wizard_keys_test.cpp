@@ -48,7 +48,7 @@ protected:
     void watchInstalling(const std::string& set, bool compact) {
         WizardPackage package;
         package.pages = "welcome = false\ndestination = false\n";
-        package.largeFiles = 200;  // 50 MiB: the installing page stays long enough to be read
+        package.largeFiles = 320;  // 80 MiB: the installing page stays long enough to be read
         package.more = compact ? "[appearance]\ncompact_dialogs = true\n" : "";
         std::string setup = buildWizardPackage(wine, package, "installing-" + set);
         ASSERT_FALSE(setup.empty());
@@ -68,11 +68,13 @@ protected:
             return true;
         };
         sample(*installing);
-        wizard.screenshot("wizard-" + set + "-installing");
+        // Enter goes in at once: the screenshot can take seconds on a loaded machine, and the
+        // installation must still be running when the key arrives.
         wine.driver({"use", wizard.frameHandle(), "key", std::to_string(keyEnter)});
         std::optional<DialogDump> afterEnter = wizard.page("*");
         bool stillInstalling = afterEnter && sample(*afterEnter);
         EXPECT_TRUE(stillInstalling) << "Enter did not move on from the installing page";
+        if (stillInstalling) wizard.screenshot("wizard-" + set + "-installing");
         ProcessResult question = wine.driver({"wait-box", caption, "300", "dump"});
         bool enterIgnored = question.exitCode != 0;
         if (!enterIgnored) wizard.answer(parseDialogDump(question.output), boxNo);  // the installation goes on
