@@ -123,13 +123,27 @@ Tally readTally(const std::filesystem::path& file) {
 }
 
 struct PrefixState {
-    std::set<std::string> files, machine, user;
+    std::set<std::string> files, machine, user, temporary;
 };
+
+// The program's temporary files (the temporary log, the uninstaller image, files waiting for a
+// restart: "VKR" names) in the users' temporary folders, which driveSnapshot leaves out.
+std::set<std::string> temporaryFiles(WineSession& wine) {
+    std::set<std::string> found;
+    for (const auto& user : std::filesystem::directory_iterator(wine.prefix() / "drive_c/users")) {
+        std::filesystem::path temp = user.path() / "Temp";
+        if (!std::filesystem::is_directory(temp)) continue;
+        for (const auto& entry : std::filesystem::directory_iterator(temp))
+            if (entry.path().filename().string().rfind("VKR", 0) == 0) found.insert(entry.path().string());
+    }
+    return found;
+}
 
 // HKCR is the merged view of HKLM\Software\Classes and HKCU\Software\Classes: the two roots
 // hold everything.
 PrefixState snapshot(WineSession& wine) {
-    return {driveSnapshot(wine.prefix() / "drive_c"), registrySnapshot(wine, "HKLM"), registrySnapshot(wine, "HKCU")};
+    return {driveSnapshot(wine.prefix() / "drive_c"), registrySnapshot(wine, "HKLM"), registrySnapshot(wine, "HKCU"),
+            temporaryFiles(wine)};
 }
 
 std::vector<std::string> difference(const std::set<std::string>& a, const std::set<std::string>& b) {
@@ -159,6 +173,10 @@ TEST(CheckpointCancel, EveryCheckPointStopsAndRollsBackToThePrefixAsItWas) {
     wine.run("C:\\checkpoints\\velkorin.exe", {}, 30s);
     PrefixState before = snapshot(wine);
     ASSERT_FALSE(before.files.empty());
+    bool temporaryFolder = false;
+    for (const auto& user : std::filesystem::directory_iterator(wine.prefix() / "drive_c/users"))
+        temporaryFolder = temporaryFolder || std::filesystem::is_directory(user.path() / "Temp");
+    ASSERT_TRUE(temporaryFolder) << "no users' temporary folder to watch";
 
     // Stops at 1, 2, ... until a run passes all its check points without reaching the one asked
     // to stop: that run is the counting run, a complete installation.
@@ -189,6 +207,8 @@ TEST(CheckpointCancel, EveryCheckPointStopsAndRollsBackToThePrefixAsItWas) {
         EXPECT_EQ(difference(before.machine, after.machine), std::vector<std::string>{}) << "HKLM lost";
         EXPECT_EQ(difference(after.user, before.user), std::vector<std::string>{}) << "HKCU left behind";
         EXPECT_EQ(difference(before.user, after.user), std::vector<std::string>{}) << "HKCU lost";
+        EXPECT_EQ(difference(after.temporary, before.temporary), std::vector<std::string>{})
+            << "temporary files left behind";
         if (::testing::Test::HasFailure()) break;  // the next runs would start from a changed prefix
     }
     EXPECT_EQ(counted, expectedCheckPoints) << "check points of a complete installation";
