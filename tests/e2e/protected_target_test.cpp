@@ -143,6 +143,7 @@ protected:
 
     void TearDown() override {
         setImmutable(parent(), false);
+        if (fs::exists(wine.hostPath(productFolder))) setImmutable(wine.hostPath(productFolder), false);
         if (fs::exists(readme())) setImmutable(readme(), false);
     }
 
@@ -281,6 +282,35 @@ TEST_F(ProtectedTarget, AReadOnlyDestinationParentAnsweredYesGoesOnWithoutTheFol
     ASSERT_TRUE(ended.ended) << describe(ended.driver);
     EXPECT_EQ(ended.exitCode, exitFailed);
     EXPECT_EQ(contentsOf(parent()), std::vector<std::string>{}) << "nothing of the product";
+}
+
+// The install folder exists, read-only and protected (mode 555): the first file cannot be
+// created there (error 8, no right to add files), Yes goes on; the folder entry after it cannot be
+// created either (error 35, no right to add subfolders), No rolls back. The folder that existed
+// before stays, empty.
+TEST_F(ProtectedTarget, AReadOnlyInstallFolderAsksPerFileAndPerFolder) {
+    fs::path product = wine.hostPath(productFolder);
+    fs::create_directories(product);
+    fs::permissions(product, fs::perms(0555));
+    Protection protection(product);
+    ASSERT_TRUE(protection.active()) << "cannot set the immutable flag on " << product;
+    BackgroundRun run = wine.start(setupPath, {"S"}, 60s);
+    std::optional<DialogDump> file =
+        question(std::string("Error creating a file '") + readmePath + "' for write access.  \n"
+                 "Insufficient access rights to create files in a folder '" + productFolder + "'.  \nContinue?");
+    ASSERT_TRUE(file) << "no question about the first file";
+    answer(*file, yesButtonId);
+    std::optional<DialogDump> folder =
+        question(std::string("Error creating a directory '") + productFolder + "\\docs'. \n"
+                 "Insufficient access rights to create subfolders in a folder '" + productFolder + "'. \nContinue?");
+    ASSERT_TRUE(folder) << "no question about the folder entry";
+    answer(*folder, noButtonId);
+    WindowsRun ended = run.wait(60s);
+    ASSERT_TRUE(ended.ended) << describe(ended.driver);
+    EXPECT_EQ(ended.exitCode, exitFailed);
+    protection.lift();
+    fs::permissions(product, fs::perms(0755));
+    EXPECT_EQ(contentsOf(parent()), std::vector<std::string>{"Product"}) << "the folder that was there, empty";
 }
 
 // A drive mounted read-only, as a write-protected medium: Wine reports creating the destination
