@@ -1,9 +1,10 @@
 // double_byte_paths_test.cpp -- a Japanese package installed silently and removed silently under
 // Wine in a Japanese locale (ANSI code page 932), into folders whose names hold 表 (95 5C) and
-// ソ (83 5C): characters whose second byte is the backslash. Its product name (and so its
-// Uninstall key) and its program group end in such a character; a multi-string value holds ポ
-// (83 7C), whose second byte is the bar that separates the strings. The files land in those folders,
-// no folder is made from a name cut at a second byte, and the removal leaves the prefix as it was.
+// ソ (83 5C): characters whose second byte is the backslash, as do a packaged folder and file
+// (ソ\表.txt). Its product name (and so its Uninstall key) and its program group end in such a
+// character; a multi-string value holds ポ (83 7C), whose second byte is the bar that separates
+// the strings. The files land in those folders, no folder is made from a name cut at a second
+// byte, and the removal leaves the prefix as it was.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -94,6 +95,8 @@ TEST_F(DoubleBytePaths, InstallsIntoAndRemovesFoldersWhoseNamesEndInA5CSecondByt
     std::filesystem::create_directories(project / "app/docs");
     std::ofstream(project / "app/readme.txt", std::ios::binary) << "readme\r\n";
     std::ofstream(project / "app/docs/guide.txt", std::ios::binary) << "guide\r\n";
+    std::filesystem::create_directories(project / "app/ソ");
+    std::ofstream(project / "app/ソ/表.txt", std::ios::binary) << "hyo\r\n";
     std::ofstream(project / "project.toml")
         << "[product]\nname = \"" << product << "\"\ntitle = \"" << product << " 1.0\"\n"
         << "create_uninstaller = true\n\n[languages]\noffered = [\"Japanese\"]\n\n"
@@ -134,6 +137,8 @@ TEST_F(DoubleBytePaths, InstallsIntoAndRemovesFoldersWhoseNamesEndInA5CSecondByt
         folder + "/docs",
         folder + "/docs/guide.txt = guide\r\n",
         folder + "/readme.txt = readme\r\n",
+        folder + "/ソ",
+        folder + "/ソ/表.txt = hyo\r\n",
         folder + "/uninstall.exe = " + contents(wine, installPath + "\\uninstall.exe"),
         folder + "/uninstall.log = " + log,
         folder + "/設定.ini = " + ini,
