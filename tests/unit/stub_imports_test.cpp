@@ -35,7 +35,7 @@ const std::map<std::string, std::set<std::string>> allowed = {
       "WaitForSingleObject", "WriteFile", "WritePrivateProfileStringA", "lstrcmpiA", "lstrcmpA", "lstrcpyA",
       "lstrcpynA", "lstrcatA", "lstrlenA", "MultiByteToWideChar", "WideCharToMultiByte"}},
     {"USER32.DLL",
-     {"BeginPaint", "CallWindowProcA", "CharNextA", "CharUpperA", "CharUpperBuffA", "CheckDlgButton",
+     {"BeginPaint", "CallWindowProcA", "CharNextA", "CharToOemA", "CharUpperA", "CharUpperBuffA", "CheckDlgButton",
       "CreateDialogParamA", "CreateDialogIndirectParamA", "DialogBoxIndirectParamA", "GetMessagePos", "GetDlgCtrlID",
       "MsgWaitForMultipleObjects", "SetClassLongA",
       "CreateWindowExA", "DefWindowProcA", "DestroyIcon", "DestroyWindow", "DialogBoxParamA", "DispatchMessageA",
