@@ -55,7 +55,7 @@ static bool isPlainName(const char* name) {
     const char* c = name;
     for (; *c; c = CharNextA(c)) {  // by characters: a second byte may be any of the refused ones
         BYTE b = static_cast<BYTE>(*c);
-        if (b < 32 || lastOf("\\/:*?\"<>|", *c)) return false;
+        if (b < 32 || lastOf("\\/:*?\"<>|", *c)) return false;  // a control or refused character
     }
     if (c[-1] == '.' || c[-1] == ' ') return false;
     return !isDeviceName(name);

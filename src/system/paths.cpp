@@ -84,7 +84,7 @@ bool isValidPath(const char* path) {
     if (!path || !*path) return false;
     for (const char* at = path; *at; at = CharNextA(at)) {
         char c = *at;
-        if (lastOf("?*/<>|", c)) return false;
+        if (lastOf("?*/<>|", c)) return false;  // one of the refused characters
         if (c == ':' && at - path >= 2) return false;
     }
     if (path[0] == '\\' && path[1] == '\\' && !holdsDoubleBackslash(path + 1)) return isNetworkPath(path);
