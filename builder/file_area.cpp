@@ -8,6 +8,7 @@
 #include <cstring>
 #include <thread>
 
+#include "code_page.h"
 #include "compression_queue.h"
 #include "host_files.h"
 #include "source_tree.h"
@@ -119,6 +120,18 @@ bool writeFile(PlannedFile& file, CompressionQueue* queue, OutputFile* out, std:
     return written;
 }
 
+// The setup program creates the entries through the system's ANSI functions: their names go
+// into the package in the project's code page (the host's names are UTF-8).
+bool convertNames(std::vector<SourceEntry>* entries, int codePage, std::string* err) {
+    for (SourceEntry& e : *entries) {
+        std::string ansi, what;
+        if (!toCodePage(e.name, codePage, &ansi, &what))
+            return *err = e.path + ": the name cannot be written in the project's code page: " + what, false;
+        e.name = ansi;
+    }
+    return true;
+}
+
 struct GroupPlan {
     const FileGroupConfig* group;
     std::vector<SourceEntry> entries;
@@ -144,6 +157,7 @@ bool writeFileArea(const Project& project, uint64_t packageStart, const FileArea
     for (const FileGroupConfig& g : project.groups) {
         plans.push_back({&g, {}});
         if (!listSourceTree(g.source, g.exclude, &plans.back().entries, err)) return false;
+        if (!convertNames(&plans.back().entries, project.codePage, err)) return false;
     }
     std::vector<CompressionJob> jobs;
     for (const GroupPlan& plan : plans)

@@ -47,22 +47,25 @@ FieldReader document(const Project* p, std::string* target, bool* present) {
     };
 }
 
-// A file name without any folder: the uninstaller is written into the installation folder.
+// A file name without any folder: the uninstaller is written into the installation folder. The
+// characters are looked at in the project's text (UTF-8): in a double-byte code page a
+// character's second byte may be a backslash.
 FieldReader fileName(Reader& reader, std::string* target) {
     return [&reader, target, read = text(reader, target)](const toml::node& node, std::string* what) {
         if (!read(node, what)) return false;
-        if (target->empty() || target->find_first_of("\\/:") != std::string::npos)
+        if (target->empty() || (**node.as_string()).find_first_of("\\/:") != std::string::npos)
             return *what = "expected a file name without a folder", false;
         return true;
     };
 }
 
 // The product name is the key of the Uninstall entry: an empty name or one with a backslash would
-// name the list of every product, or a key below another product's entry.
+// name the list of every product, or a key below another product's entry. As for file names, the
+// project's text is looked at, not its code-page bytes.
 FieldReader keyName(Reader& reader, std::string* target) {
     return [target, read = text(reader, target)](const toml::node& node, std::string* what) {
         if (!read(node, what)) return false;
-        if (target->empty() || target->find('\\') != std::string::npos)
+        if (target->empty() || (**node.as_string()).find('\\') != std::string::npos)
             return *what = "expected a name without backslashes, not empty", false;
         return true;
     };

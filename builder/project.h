@@ -59,6 +59,8 @@ struct SetupFileConfig {
 struct Project {
     std::string path;                        // the project file, as given
     std::string folder;                      // its folder: relative paths start here
+    int codePage = 1252;                     // of the texts outside the text tables and of the
+                                             // packaged names: the first offered language's
 
     // [product]
     std::string productName, productTitle;

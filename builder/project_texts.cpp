@@ -186,7 +186,7 @@ bool readLanguages(Reader& reader, const toml::table& root, Project* p) {
             return reader.fail(where, "languages.offered", name + ": code page " + std::to_string(info->codePage) + " is not supported");
         p->languages.push_back({info->number, name, {}});
     }
-    reader.codePage = findLanguage(offered[0])->codePage;
+    p->codePage = reader.codePage = findLanguage(offered[0])->codePage;
     if (!packs.empty()) {
         p->textPackFolder = isAbsolutePath(packs) ? packs : p->folder + packs;
         if (pathKind(p->textPackFolder) != PathKind::folder)

@@ -68,13 +68,13 @@ DWORD createDirectoryChain(const char* path, HANDLE logFile, HWND ownerWindow) {
     if (!copy) return ERROR_NOT_ENOUGH_MEMORY;
     stripTrailingSlash(copy);
     DWORD result = 0;
-    DWORD at = pathLevelsStart(copy);
-    bool goOn = copy[at] != 0;  // a path that is only a root needs nothing
-    for (; goOn && copy[at]; ++at) {
-        if (copy[at] != '\\') continue;
-        copy[at] = 0;
+    char* at = copy + pathLevelsStart(copy);
+    bool goOn = *at != 0;  // a path that is only a root needs nothing
+    for (; goOn && *at; at = CharNextA(at)) {
+        if (*at != '\\') continue;
+        *at = 0;
         goOn = createLevel(copy, path, logFile, ownerWindow, false, &result);
-        copy[at] = '\\';
+        *at = '\\';
     }
     if (goOn) createLevel(copy, path, logFile, ownerWindow, true, &result);
     heapFree(copy);

@@ -2,6 +2,7 @@
 #include "install/file_table.h"
 
 #include "support/heap.h"
+#include "system/paths.h"
 
 // A deflate stream yields at most 1032 bytes per input byte: a larger extracted size is no
 // stream the builder wrote.
@@ -52,11 +53,9 @@ static bool isDeviceName(const char* name) {
 static bool isPlainName(const char* name) {
     if (!name[0] || (name[0] == '.' && (!name[1] || (name[1] == '.' && !name[2])))) return false;
     const char* c = name;
-    for (; *c; ++c) {
+    for (; *c; c = CharNextA(c)) {  // by characters: a second byte may be any of the refused ones
         BYTE b = static_cast<BYTE>(*c);
-        if (b < 32 || *c == '\\' || *c == '/' || *c == ':' || *c == '*' || *c == '?' || *c == '"' || *c == '<' ||
-            *c == '>' || *c == '|')
-            return false;
+        if (b < 32 || lastOf("\\/:*?\"<>|", *c)) return false;  // a control or refused character
     }
     if (c[-1] == '.' || c[-1] == ' ') return false;
     return !isDeviceName(name);

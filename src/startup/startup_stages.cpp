@@ -9,6 +9,7 @@
 #include "support/pointer_array.h"
 #include "support/system_library.h"
 #include "system/folder_tokens.h"
+#include "system/paths.h"
 #include "system/requirements.h"
 #include "system/security.h"
 #include "system/windows_version.h"
@@ -94,13 +95,7 @@ static bool findProgramPath() {
     return true;
 }
 
-static void findProgramFolder() {
-    state.programFolderPath = duplicateText(state.programFilePath);
-    char* lastSeparator = nullptr;
-    for (char* c = state.programFolderPath; c && *c; ++c)
-        if (*c == '\\') lastSeparator = c;
-    if (lastSeparator) *lastSeparator = 0;
-}
+static void findProgramFolder() { state.programFolderPath = parentPath(state.programFilePath); }
 
 static bool findTempFolder() {
     char path[MAX_PATH + 1];
@@ -109,7 +104,7 @@ static bool findTempFolder() {
         showStartupError("Error getting temporary path.");
         return false;
     }
-    if (path[length - 1] == '\\' || path[length - 1] == '/') path[length - 1] = 0;
+    stripTrailingSlash(path);
     state.tempFolderPath = duplicateText(path);
     return true;
 }

@@ -61,9 +61,7 @@ DWORD existingAncestor(const char* path, char** ancestor) {
     if (!candidate) return ERROR_NOT_ENOUGH_MEMORY;
     while (!pathExists(candidate)) {
         DWORD error = GetLastError();
-        char* separator = nullptr;
-        for (char* c = candidate; *c; ++c)
-            if (*c == '\\') separator = c;
+        char* separator = lastBackslash(candidate);
         if (!separator) {
             heapFree(candidate);
             return error;

@@ -2,6 +2,7 @@
 // the resolution of the folder tokens with their fall-backs.
 #include "system/folder_tokens.h"
 
+#include "install/directory_chain.h"
 #include "script/folder_token_table.h"
 #include "script/setup_state.h"
 #include "support/heap.h"
@@ -119,10 +120,11 @@ static bool fromRegistry(const char* rootName, const char* key, const char* valu
     return keepAndFree(readRegistryString(rootName, key, valueName));
 }
 
-// Creates the folder and each missing level above it; failures are not checked.
+// Creates the folder and each missing level above it, from the first level after the root;
+// failures are not checked. Steps by characters: a second byte may be a backslash.
 static void createFolderLevels(char* path) {
-    for (char* c = path; *c; ++c) {
-        if (*c != '\\' || c == path || c[-1] == ':' || c[-1] == '\\') continue;
+    for (char* c = path + pathLevelsStart(path); *c; c = CharNextA(c)) {
+        if (*c != '\\') continue;
         *c = 0;
         CreateDirectoryA(path, nullptr);
         *c = '\\';

@@ -1,25 +1,36 @@
-// paths.cpp -- path text helpers (no system calls).
+// paths.cpp -- path text helpers (no system calls but the code page's character steps).
+//
+// Every walk steps by characters, not bytes: in a double-byte code page (932, 936, 949, 950) the
+// second byte of a character may be 0x5C, the backslash ("\x95\x5C" is one character in 932),
+// and must never be taken for a separator.
 #include "system/paths.h"
 
 #include "support/heap.h"
 
 static bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
-static char* lastBackslash(const char* path) {
+char* lastOf(const char* text, char wanted) {
     const char* found = nullptr;
-    for (const char* c = path; *c; ++c)
-        if (*c == '\\') found = c;
+    for (const char* c = text; *c; c = CharNextA(c))
+        if (*c == wanted) found = c;
     return const_cast<char*>(found);
 }
 
+char* lastBackslash(const char* path) { return lastOf(path, '\\'); }
+
+char* lastCharacter(const char* text) {
+    const char* last = nullptr;
+    for (const char* c = text; *c; c = CharNextA(c)) last = c;
+    return const_cast<char*>(last);
+}
+
 void stripTrailingSlash(char* path) {
-    DWORD length = textLength(path);
-    if (length && isSeparator(path[length - 1])) path[length - 1] = 0;
+    char* last = lastCharacter(path);
+    if (last && isSeparator(*last)) *last = 0;
 }
 
 char* joinPath(const char* base, const char* name) {
-    for (const char* c = name; *c; ++c)
-        if (*c == ':') return duplicateText(name);
+    if (lastOf(name, ':')) return duplicateText(name);
     if (*name == '\\') ++name;
     char* joined = duplicateText(base, textLength(name) + 1);
     if (!joined) return nullptr;
@@ -39,9 +50,7 @@ const char* fileNamePart(const char* path) {
 
 char* baseNameWithoutExtension(const char* path) {
     char* name = duplicateText(fileNamePart(path));
-    char* dot = nullptr;
-    for (char* c = name; c && *c; ++c)
-        if (*c == '.') dot = c;
+    char* dot = name ? lastOf(name, '.') : nullptr;
     if (dot) *dot = 0;
     return name;
 }
@@ -56,7 +65,7 @@ char* parentPath(const char* path) {
 static bool isLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 static bool holdsDoubleBackslash(const char* text) {
-    for (const char* c = text; *c; ++c)
+    for (const char* c = text; *c; c = CharNextA(c))
         if (c[0] == '\\' && c[1] == '\\') return true;
     return false;
 }
@@ -67,17 +76,16 @@ bool isBareDrive(const char* path) { return isLetter(path[0]) && path[1] == ':' 
 static bool isNetworkPath(const char* path) {
     const char* server = path + 2;
     const char* c = server;
-    while (*c && *c != '\\') ++c;
+    while (*c && *c != '\\') c = CharNextA(c);
     return c > server && c[0] == '\\' && c[1] != 0;
 }
 
 bool isValidPath(const char* path) {
     if (!path || !*path) return false;
-    DWORD length = textLength(path);
-    for (DWORD i = 0; i < length; ++i) {
-        char c = path[i];
-        if (c == '?' || c == '*' || c == '/' || c == '<' || c == '>' || c == '|') return false;
-        if (c == ':' && i >= 2) return false;
+    for (const char* at = path; *at; at = CharNextA(at)) {
+        char c = *at;
+        if (lastOf("?*/<>|", c)) return false;  // one of the refused characters
+        if (c == ':' && at - path >= 2) return false;
     }
     if (path[0] == '\\' && path[1] == '\\' && !holdsDoubleBackslash(path + 1)) return isNetworkPath(path);
     if (holdsDoubleBackslash(path)) return false;

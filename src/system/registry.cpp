@@ -123,7 +123,7 @@ DWORD createRegistryKeyChain(HKEY root, const char* key, REGSAM access, HKEY* op
     if (!path) return ERROR_NOT_ENOUGH_MEMORY;
     HKEY level;
     DWORD disposition;
-    for (char* c = path; *c; ++c) {
+    for (char* c = path; *c; c = CharNextA(c)) {  // by characters: a second byte may be 0x5C
         if (*c != '\\') continue;
         *c = 0;
         if (RegCreateKeyExA(root, path, 0, noClass, 0, KEY_QUERY_VALUE, nullptr, &level, &disposition) ==

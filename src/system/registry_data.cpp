@@ -8,8 +8,8 @@
 
 bool isUsableKeyPath(const char* key) {
     while (*key == '\\') ++key;
-    DWORD length = textLength(key);
-    return length && key[length - 1] != '\\';
+    const char* last = lastCharacter(key);  // the last character, not byte
+    return last && *last != '\\';
 }
 
 bool isStoredValueType(DWORD type) {
@@ -51,7 +51,10 @@ BYTE* encodeRegistryData(DWORD type, const char* text, DWORD* size) {
         break;
     }
     case valueTypeMultiString:
-        for (DWORD i = 0; i < length; ++i) data[i] = text[i] == '|' ? 0 : text[i];
+        // Cut at the bars between the strings, by characters: a second byte may be 0x7C (ポ in 932).
+        copyBytes(data, text, length);
+        for (const char* c = text; *c; c = CharNextA(c))
+            if (*c == '|') data[c - text] = 0;
         *size = length + 2;
         break;
     default:

@@ -105,8 +105,9 @@ void browseDestination(HWND page) {
         char* result = nullptr;
         if (endsWithFolder(chosen, folderName)) result = duplicateText(chosen);
         else {
-            int length = lstrlenA(chosen);
-            bool slash = length > 0 && chosen[length - 1] == '\\';
+            // The last character, not byte: a double-byte character may end in 0x5C.
+            const char* last = lastCharacter(chosen);
+            bool slash = last && *last == '\\';
             result = concatTexts(chosen, slash ? "" : "\\", folderName);
         }
         if (result) SetDlgItemTextA(page, IDC_FOLDER_EDIT, result);

@@ -25,7 +25,10 @@ static char* scriptText(const char* program, const char* script, const StringLis
     return text;
 }
 
-static void writeScript(const char* path, const char* text) {
+// The command interpreter reads a batch file in the OEM code page: the paths, ANSI texts, are
+// converted (in place) first, or a name with a letter outside ASCII names another file.
+static void writeScript(const char* path, char* text) {
+    CharToOemA(text, text);
     HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_FLAG_WRITE_THROUGH | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;

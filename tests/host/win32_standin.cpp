@@ -84,6 +84,32 @@ LPSTR CharUpperA(LPSTR textOrChar) {
     return textOrChar;
 }
 
+static UINT codePage = 1252;
+
+void standinSetCodePage(UINT page) { codePage = page; }
+
+// Shift-JIS lead bytes: 0x81..0x9F and 0xE0..0xFC.
+static bool isLeadByte(char c) {
+    BYTE b = static_cast<BYTE>(c);
+    return codePage == 932 && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
+}
+
+// As the system steps: a lead byte before the terminator stands alone.
+LPSTR CharNextA(LPCSTR c) {
+    if (!*c) return const_cast<LPSTR>(c);
+    return const_cast<LPSTR>(isLeadByte(c[0]) && c[1] ? c + 2 : c + 1);
+}
+
+// Walks from the start, as the system does: only there is a character boundary known.
+LPSTR CharPrevA(LPCSTR start, LPCSTR c) {
+    while (*start && start < c) {
+        LPCSTR next = CharNextA(start);
+        if (next >= c) break;
+        start = next;
+    }
+    return const_cast<LPSTR>(start);
+}
+
 LRESULT SendMessageA(HWND, UINT, WPARAM, LPARAM) { return 0; }
 
 int wsprintfA(LPSTR buffer, LPCSTR format, ...) {

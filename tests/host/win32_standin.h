@@ -54,10 +54,17 @@ BOOL HeapFree(HANDLE heap, DWORD flags, void* block);
 BOOL HeapValidate(HANDLE heap, DWORD flags, const void* block);
 int CompareStringA(LCID locale, DWORD flags, LPCSTR a, int aLength, LPCSTR b, int bLength);
 LPSTR CharUpperA(LPSTR textOrChar);
+// The next and the previous character of an ANSI text in the stand-in's code page (a lead byte
+// and the byte after it are one character in code page 932; every byte is one otherwise).
+LPSTR CharNextA(LPCSTR c);
+LPSTR CharPrevA(LPCSTR start, LPCSTR c);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int wsprintfA(LPSTR buffer, LPCSTR format, ...);
 
 // Test hook: how many blocks the stand-in heap holds now.
 size_t standinHeapBlockCount();
+// Test hook: the ANSI code page CharNextA and CharPrevA follow: 932 (Shift-JIS) or single-byte
+// (any other number; the start-up default).
+void standinSetCodePage(UINT codePage);
 // Test hook: make the next n allocations fail (0 = none).
 void standinFailAllocations(int count);

@@ -385,13 +385,30 @@ TEST_F(PackageRoundTrip, ProgressIsReportedAfterEveryFileWithTheTotalsKnownFromT
 
 TEST_F(PackageRoundTrip, NamesComeInByteOrderOfTheirUtf8TextWhateverTheCreationOrder) {
     // Created in an order unlike the byte order; the listing order of the folder is the system's.
+    // The package holds the names in the project's code page (1252 here: Ä is C4, ü FC).
     for (const char* name : {"\xC3\xBC.txt", "Z.txt", "a.txt", "_.txt", "\xC3\x84.txt", "B.txt"})
         source(name, makeBytes(10, 3, 4));
     std::string err;
     ASSERT_TRUE(build(basicProject, root + "/setup.exe", &err)) << err;
     std::vector<std::string> paths;
     for (const ReadEntry& e : readFileArea(readFile(root + "/setup.exe"))) paths.push_back(e.path);
-    EXPECT_EQ(paths, (std::vector<std::string>{"B.txt", "Z.txt", "_.txt", "a.txt", "\xC3\x84.txt", "\xC3\xBC.txt"}));
+    EXPECT_EQ(paths, (std::vector<std::string>{"B.txt", "Z.txt", "_.txt", "a.txt", "\xC4.txt", "\xFC.txt"}));
+}
+
+// The setup program creates files through the ANSI functions of the system: a name goes into the
+// package in the code page of the first offered language, or is refused when it has no place there.
+TEST_F(PackageRoundTrip, EntryNamesAreWrittenInTheProjectsCodePage) {
+    source("\xE3\x82\xBD/\xE8\xA1\xA8.txt", Bytes{'x'});  // ソ/表.txt
+    std::string err;
+    std::string japanese = std::string(basicProject) + "\n[languages]\noffered = [\"Japanese\"]\n";
+    ASSERT_TRUE(build(japanese, root + "/setup.exe", &err)) << err;
+    std::vector<std::string> paths;
+    for (const ReadEntry& e : readFileArea(readFile(root + "/setup.exe"))) paths.push_back(e.path);
+    EXPECT_EQ(paths, (std::vector<std::string>{"\x83\x5C", "\x83\x5C/\x95\x5C.txt"}));
+    EXPECT_FALSE(build(basicProject, root + "/western.exe", &err));
+    EXPECT_EQ(err, root + "/src/\xE3\x82\xBD: the name cannot be written in the project's code page: character "
+                          "U+30BD '\xE3\x82\xBD' is not in code page 1252");
+    EXPECT_NE(access((root + "/western.exe").c_str(), F_OK), 0) << "nothing is written";
 }
 
 TEST_F(PackageRoundTrip, SameInputsGiveIdenticalFilesWhateverTheThreadCount) {

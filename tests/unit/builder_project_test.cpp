@@ -52,6 +52,20 @@ TEST(ProjectFile, RefusesAProductNameThatIsNoRegistryKeyName) {
               "/tmp/p.toml:2: product.name: expected a name without backslashes, not empty");
 }
 
+// In code page 932 ソ is 83 5C and 表 95 5C: their second byte is no backslash of the name.
+TEST(ProjectFile, DoubleByteNamesWhoseSecondByteIsABackslashAreNames) {
+    Project project;
+    std::string err;
+    ASSERT_TRUE(loadProjectText("[product]\nname = \"ソフト表\"\ntitle = \"T\"\nuninstaller = \"表.exe\"\n"
+                                "[languages]\noffered = [\"Japanese\"]\n",
+                                file, &project, &err))
+        << err;
+    EXPECT_EQ(project.productName, "\x83\x5C\x83\x74\x83\x67\x95\x5C");
+    EXPECT_EQ(project.uninstallerName, "\x95\x5C.exe");
+    EXPECT_EQ(errorOf("[product]\nname = \"ソ\\\\表\"\ntitle = \"T\"\n[languages]\noffered = [\"Japanese\"]\n"),
+              "/tmp/p.toml:2: product.name: expected a name without backslashes, not empty");
+}
+
 TEST(ProjectFile, ReportsMistakesInNestedTablesAndGroups) {
     EXPECT_EQ(errorOf(names + "previous_install = { root = \"HKXX\", key = \"K\", value = \"V\" }\n"),
               "/tmp/p.toml:4: product.previous_install.root: expected one of HKCR, HKCU, HKLM, HKU, HKPD, HKCC, HKDD");

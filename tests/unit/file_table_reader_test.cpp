@@ -266,6 +266,26 @@ TEST(FileTableReader, NamesAreSinglePathComponents) {
     }
 }
 
+// In code page 932 a second byte may be a backslash or a bar: 表 (95 5C),
+// ポ (83 7C) and ソ (83 5C) name files of their own; under a single-byte code page the same bytes
+// hold a separator and a refused character.
+TEST(DoubleBytePaths, FileTableNamesWithSecondBytesOfRefusedCharacters) {
+    for (UINT page : {932u, 1252u}) {
+        standinSetCodePage(page);
+        for (const char* name : {"\x95\x5C.txt", "\x83\x7C", "a\x83\x5C"}) {
+            Table t;
+            size_t g = t.group("C:\\A");
+            t.folder(name, 0);
+            t.file(name, 1, {1});
+            t.endGroup(g);
+            std::vector<DWORD> expected = page == 932 ? std::vector<DWORD>{tableGroup, tableFolder, tableFile, tableEnd}
+                                                      : damagedAfterGroup;
+            EXPECT_EQ(walk(t), expected) << page << " " << name;
+        }
+    }
+    standinSetCodePage(1252);
+}
+
 // The system opens a device for these names, matches several files with a pattern, or drops a
 // final dot or blank: no entry of a package may name one, as a file or as a folder.
 TEST(FileTableReader, DeviceNamesPatternsAndRefusedCharactersAreDamage) {
