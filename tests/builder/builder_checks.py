@@ -207,7 +207,8 @@ def check_windows(pack, pack_exe, stub, work):
         report = inspect.stdout.decode(errors="replace").replace("\r\n", "\n")
         linux_report = subprocess.run([str(pack), "inspect", str(work / "linux.exe")], capture_output=True,
                                       text=True).stdout
-        if inspect.returncode != 0 or report != linux_report or "Gr\\xC3\\xB6\\xC3\\x9Fe \\xC3\\xBC.txt" not in report:
+        # The package holds names in the project's code page (1252 here), as the setup program creates them.
+        if inspect.returncode != 0 or report != linux_report or "Gr\\xF6\\xDFe \\xFC.txt" not in report:
             fail("velkorin-pack.exe inspect did not describe the package as the Linux builder does:\n" + report)
         # On a console (Wine makes one of a terminal) the Windows builder shows its progress line;
         # Wine's console draws it with cursor sequences and moves over blanks, hence the cleaning.
