@@ -1,0 +1,97 @@
+// toml_guard.cpp -- a small scanner of TOML's quoting (comments, the four kinds of quoted text and
+// their escapes), just enough to tell where a byte above 0x7F stands.
+#include "toml_guard.h"
+
+#include <memory>
+
+namespace {
+
+bool isAboveAscii(char c) { return static_cast<unsigned char>(c) >= 0x80; }
+bool isBlankOrBreak(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The end of a one-line text that opens at `at` (the quote) with this quote character: behind the
+// closing quote, or at the line break or end of the text that leaves it open (a syntax error the
+// parser reports before it reads on).
+size_t skipLineText(const std::string& text, size_t at, char quote) {
+    for (size_t i = at + 1; i < text.size(); ++i) {
+        if (text[i] == '\n') return i;
+        if (quote == '"' && text[i] == '\\') {
+            ++i;
+            continue;
+        }
+        if (text[i] == quote) return i + 1;
+    }
+    return text.size();
+}
+
+// The end of a multi-line text that opens at `at` (three quotes), behind its closing quotes
+// (three, and up to two more that belong to the text); *unsafe is set to the first byte above
+// 0x7F that follows a backslash in a basic text.
+size_t skipMultiLineText(const std::string& text, size_t at, char quote, size_t* unsafe) {
+    for (size_t i = at + 3; i < text.size();) {
+        if (quote == '"' && text[i] == '\\') {
+            size_t next = i + 1;
+            if (next < text.size() && !isBlankOrBreak(text[next]) && !isAboveAscii(text[next])) {
+                i = next + 1;  // an escape such as \" or \\: the character behind it is the text's
+                continue;
+            }
+            while (next < text.size() && isBlankOrBreak(text[next])) ++next;
+            if (next < text.size() && isAboveAscii(text[next])) {
+                *unsafe = next;
+                return text.size();
+            }
+            i = next;
+            continue;
+        }
+        if (text[i] == quote && text.compare(i, 3, std::string(3, quote)) == 0) {
+            size_t end = i + 3;
+            for (int extra = 0; extra < 2 && end < text.size() && text[end] == quote; ++extra) ++end;
+            return end;
+        }
+        ++i;
+    }
+    return text.size();
+}
+
+}  // namespace
+
+size_t unsafeTomlCharacterAt(const std::string& text) {
+    size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    while (at < text.size()) {
+        char c = text[at];
+        if (c == '#') {
+            size_t end = text.find('\n', at);
+            at = end == std::string::npos ? text.size() : end;
+        } else if (c == '"' || c == '\'') {
+            if (text.compare(at, 3, std::string(3, c)) == 0) {
+                size_t unsafe = text.size();
+                at = skipMultiLineText(text, at, c, &unsafe);
+                if (unsafe != text.size()) return unsafe;
+            } else {
+                at = skipLineText(text, at, c);
+            }
+        } else if (isAboveAscii(c)) {
+            return at;
+        } else {
+            ++at;
+        }
+    }
+    return text.size();
+}
+
+toml::parse_result parseTomlText(const std::string& text, const std::string& path) {
+    size_t unsafe = unsafeTomlCharacterAt(text);
+    if (unsafe == text.size()) return toml::parse(text, path);
+    toml::source_position where{1, 1};
+    for (size_t i = 0; i < unsafe; ++i) {
+        if (text[i] == '\n') {
+            ++where.line;
+            where.column = 1;
+        } else if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            ++where.column;  // columns count characters, not the continuation bytes of UTF-8
+        }
+    }
+    toml::source_region region{where, where, std::make_shared<const std::string>(path)};
+    return toml::parse_result(toml::parse_error(
+        "characters other than ASCII are allowed only inside quoted texts and comments", std::move(region)));
+}
