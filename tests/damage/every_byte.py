@@ -11,6 +11,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 
 DAMAGED = "The installer file is damaged!"
@@ -74,11 +75,17 @@ class Prefix:
         subprocess.run(["wineserver", "-w"], env=self.env, check=False)
 
     def wine(self, args, timeout=600):
-        try:
-            done = subprocess.run(["wine"] + args, env=self.env, capture_output=True, timeout=timeout)
-            return done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1")
-        except subprocess.TimeoutExpired:
-            return None, "", "driver timed out"
+        # Output goes to files, not pipes: the Wine services a run starts stay alive and would
+        # hold a pipe open long after the program ended.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            try:
+                code = subprocess.run(["wine"] + args, env=self.env, stdout=out, stderr=err, timeout=timeout).returncode
+            except subprocess.TimeoutExpired:
+                code = None
+            out.seek(0)
+            err.seek(0)
+            return code, out.read().decode("latin-1"), err.read().decode("latin-1") + (
+                "" if code is not None else "\nvelkorin-driver: driver timed out")
 
     def snapshot(self):
         """Every file and folder of drive C: but the Windows folder, temporary folders and the
