@@ -220,6 +220,24 @@ def main():
             return "%s wrote %d entries%s" % (label, len(written), " and the registry key" if registry else "")
         return ""
 
+    def describe_alone(phase, offset):
+        """What a variant that showed no damaged message did, run alone and watched: the windows
+        it showed and how it ended (a crash ends with the exception's code, a hang is terminated)."""
+        with open(os.path.join(variants_folder, "alone.exe"), "wb") as f:
+            f.write(variant(phase, offset))
+        code, out, err = prefix.wine([driver, "launch", "C:\\damage\\alone.exe S", "watch", box_ms],
+                                     timeout=120 + options.box_ms // 1000)
+        windows = [line.split("\t", 3)[-1] for line in out.splitlines() if line.startswith("window\t")]
+        ended = [line.split("\t")[1] for line in out.splitlines() if line.startswith("exit\t")]
+        crashed = "Unhandled" in err or "page fault" in err
+        prefix.restart_server()
+        if ended:
+            code = int(ended[0])
+            how = "exit %d" % code if code < 0x10000 else "exit 0x%08X" % code
+        else:
+            how = "still running after %d ms, terminated" % options.box_ms
+        return "%s%s, windows: %s" % ("crashed, " if crashed else "", how, "; ".join(windows) or "none")
+
     # The signing fields first: each such variant installs; it is taken back afterwards.
     work = []
     if options.phases in ("bytes", "both"):
@@ -273,7 +291,7 @@ def main():
                 record(phase, offset, "refused by the loader (not started)")
             else:
                 prefix.restart_server()  # ends whatever the variant left running
-                record(phase, offset, "no damaged message: " + last.replace("velkorin-driver: ", ""))
+                record(phase, offset, "no damaged message: " + describe_alone(phase, offset))
             handled += 1
         traces = clean_traces("batch")
         if traces:
