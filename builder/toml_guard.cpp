@@ -53,16 +53,43 @@ size_t skipMultiLineText(const std::string& text, size_t at, char quote, size_t*
     return text.size();
 }
 
+// Where the scan stands outside quoted texts: the last character that was neither blank nor in a
+// quoted text or comment, whether an equals sign has been passed on this line, and how deep the
+// scan is in the arrays and inline tables of that value.
+struct ScanContext {
+    char before = '\n';
+    bool inValue = false;
+    int depth = 0;
+
+    void pass(char c) {
+        if (c == ' ' || c == '\t' || c == '\r') return;
+        if (c == '\n' && depth == 0) inValue = false;
+        if (c == '=') inValue = true;
+        if ((c == '[' || c == '{') && inValue) ++depth;
+        if ((c == ']' || c == '}') && inValue && depth > 0) --depth;
+        before = c;
+    }
+    // Whether a quote here opens a quoted text: where TOML lets a key or value begin. Elsewhere,
+    // as in 2x"... or 1."..., the parser reads the quote as part of the word before it and goes on
+    // testing the characters behind it. A dot opens one only between the parts of a dotted key
+    // outside any value (a dotted key inside an inline table is scanned as if unquoted).
+    bool opensText() const {
+        if (before == '.') return !inValue && depth == 0;
+        return before == '\n' || before == '=' || before == '[' || before == '{' || before == ',';
+    }
+};
+
 }  // namespace
 
 size_t unsafeTomlCharacterAt(const std::string& text) {
     size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    ScanContext context;
     while (at < text.size()) {
         char c = text[at];
         if (c == '#') {
             size_t end = text.find('\n', at);
             at = end == std::string::npos ? text.size() : end;
-        } else if (c == '"' || c == '\'') {
+        } else if ((c == '"' || c == '\'') && context.opensText()) {
             if (text.compare(at, 3, std::string(3, c)) == 0) {
                 size_t unsafe = text.size();
                 at = skipMultiLineText(text, at, c, &unsafe);
@@ -70,9 +97,11 @@ size_t unsafeTomlCharacterAt(const std::string& text) {
             } else {
                 at = skipLineText(text, at, c);
             }
+            context.before = c;
         } else if (isAboveAscii(c)) {
             return at;
         } else {
+            context.pass(c);
             ++at;
         }
     }

@@ -25,6 +25,9 @@ TEST(TomlGuard, FindsTheCharactersTheParserMustNotTestForWhitespace) {
         {"a = \"\"\"x\\\xC3\xA9\"\"\"\n", 9},         // behind a backslash in a multi-line text
         {"a = \"\"\"x\\ \n\n  \xC3\xA9\"\"\"\n", 14},  // first character behind a line-ending backslash
         {"a = 'x' \xC2\xA0# nbsp as a blank\n", 8},    // TOML's blanks are space and tab only
+        {"a = 2x\"\xC2\xA1\n", 7},                    // a quote inside a bare word opens no text
+        {"a = 1.\"\xC3\xA9\"\n", 7},                 // nor one behind a number's dot
+        {"a = [\n 1.'\xC3\xA9'\n]\n", 10},             // nor inside an array on a later line
     };
     for (const Case& c : cases) EXPECT_EQ(unsafeTomlCharacterAt(c.text), c.at) << c.text;
 }
@@ -40,6 +43,7 @@ TEST(TomlGuard, PassesWhatTomlAllows) {
         "a = '''\\\xC3\xA9'''\n",                           // a literal text has no escapes
         "a = \"\"\"q\"\"\"\"\" # \xC3\xA9\nb = \"\xC3\xA9\"\n",  // up to two quotes beside the closing ones
         "a = \"x\\\"\xC3\xA9\"\n",
+        "[t.\"\xC3\xA9\".'\xC3\xBC']\nk.\"\xC3\xA9\" = [\"\xC3\xA9\",\n  '\xC3\xBC', {x = \"\xC3\xA9\"}]\n",  // dotted keys, arrays, tables
     };
     for (const std::string& text : allowed) {
         EXPECT_EQ(unsafeTomlCharacterAt(text), text.size()) << text;
