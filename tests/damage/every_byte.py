@@ -230,13 +230,18 @@ def main():
         windows = [line.split("\t", 3)[-1] for line in out.splitlines() if line.startswith("window\t")]
         ended = [line.split("\t")[1] for line in out.splitlines() if line.startswith("exit\t")]
         crashed = "Unhandled" in err or "page fault" in err
+        # A damaged import name: Wine starts the program anyway with a stub in its place that
+        # aborts when called (Windows' loader refuses to start such a program).
+        unimplemented = "nimplemented function" in err
         prefix.restart_server()
         if ended:
             code = int(ended[0])
             how = "exit %d" % code if code < 0x10000 else "exit 0x%08X" % code
         else:
             how = "still running after %d ms, terminated" % options.box_ms
-        return "%s%s, windows: %s" % ("crashed, " if crashed else "", how, "; ".join(windows) or "none")
+        cause = "import bound to Wine's stub for a missing function, " if unimplemented else (
+            "crashed, " if crashed else "")
+        return "%s%s, windows: %s" % (cause, how, "; ".join(windows) or "none")
 
     # The signing fields first: each such variant installs; it is taken back afterwards.
     work = []
