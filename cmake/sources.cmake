@@ -47,6 +47,7 @@ set(VELKORIN_SHELL_SOURCES
   install/file_version.cpp
   install/install_log.cpp
   install/launches.cpp
+  install/worker_check_point.cpp
   install/worker_control.cpp
   install/shortcuts.cpp
   install/ini_entries.cpp

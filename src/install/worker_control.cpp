@@ -1,4 +1,5 @@
-// worker_control.cpp -- check points, page updates and questions of the install worker.
+// worker_control.cpp -- page updates and questions of the install worker (the check point is in
+// worker_check_point.cpp).
 #include "install/worker_control.h"
 
 #include "format/package_format.h"
@@ -6,16 +7,6 @@
 #include "script/setup_state.h"
 #include "system/file_system.h"
 #include "ui/messages.h"
-
-bool workerCheckPoint() {
-    // Nothing pauses or cancels a silent run: no window asks, no thread posts WM_QUIT. Skipping the
-    // wait and the queue look saves two calls into the system per entry, which under Wine are two
-    // round trips to its server for every file.
-    if (state.silentMode) return true;
-    WaitForSingleObject(state.resumeEvent, INFINITE);
-    MSG message;
-    return !PeekMessageA(&message, reinterpret_cast<HWND>(-1), WM_QUIT, WM_QUIT, PM_REMOVE);
-}
 
 void setPageText(HWND page, int control, const char* text) {
     if (!page) return;

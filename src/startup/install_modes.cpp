@@ -41,8 +41,10 @@ DWORD runSilentInstall() {
     WaitForSingleObject(state.workerThread, INFINITE);
     CloseHandle(state.workerThread);
     state.workerThread = nullptr;
-    runPageActions(10, 11);
+    // After an abort the rollback has undone the installation: the actions due after it would
+    // start or register what is gone (the wizard runs none either once it was stopped).
     if (!installationRanToItsEnd()) return exitFailed;
+    runPageActions(10, 11);
     if (!state.installOk)
         showMessage(state.ownerWindow, state.setupCaption, message(9), nullptr, nullptr, nullptr,
                     MB_ICONWARNING | MB_SYSTEMMODAL);

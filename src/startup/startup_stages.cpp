@@ -26,6 +26,7 @@ static bool createEvents() {
 }
 
 static bool prepareRuntime() {
+    searchLibrariesInSystemFolderOnly();  // before the first library this program loads
     InitCommonControls();
     if (!heapCreate()) {
         showLastSystemError();

@@ -1,6 +1,14 @@
 // system_library.cpp -- loading system libraries by full path.
 #include "support/system_library.h"
 
+constexpr DWORD searchSystemFolder = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+
+void searchLibrariesInSystemFolderOnly() {
+    BOOL(WINAPI * setDefaultDirectories)(DWORD);
+    if (findFunction(GetModuleHandleA("KERNEL32.DLL"), "SetDefaultDllDirectories", &setDefaultDirectories))
+        setDefaultDirectories(searchSystemFolder);
+}
+
 HMODULE loadSystemLibrary(const char* name) {
     char path[MAX_PATH + 32];
     UINT length = GetSystemDirectoryA(path, MAX_PATH);
@@ -11,7 +19,7 @@ HMODULE loadSystemLibrary(const char* name) {
 
 // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32, known to Windows 8 and later
 // (and Windows 7 with its loader update); older systems refuse the flags as invalid.
-constexpr DWORD searchLibraryAndSystemFolders = 0x00000100 | 0x00000800;
+constexpr DWORD searchLibraryAndSystemFolders = 0x00000100 | searchSystemFolder;
 
 HMODULE loadNamedLibrary(const char* path) {
     bool bare = true;

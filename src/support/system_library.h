@@ -3,6 +3,14 @@
 #pragma once
 #include "support/platform.h"
 
+// From here on, loads by a bare name search the system folder only: the loads of this program
+// and those the system's own libraries make for it (their dependencies), which otherwise would
+// look in the program's folder first, where anyone who could put setup.exe there (a downloads
+// folder) can put a library too. Windows 8 and later (and Vista and 7 with their loader update)
+// know it; older systems keep their search order, on which this program's own loads name their
+// full path anyway (loadSystemLibrary).
+void searchLibrariesInSystemFolderOnly();
+
 // Loads a library of the system folder by file name; null when it is not there.
 HMODULE loadSystemLibrary(const char* name);
 

@@ -43,6 +43,8 @@
 //                           wait-exit and watch report its end (a process that another started)
 //   setenv NAME VALUE       sets a variable of the driver's environment, which the processes it
 //                           launches afterwards inherit
+//   chdir FOLDER            makes FOLDER the driver's current folder, which the processes it
+//                           launches afterwards start in
 //   focus                   prints focus<TAB>ID<TAB>CLASS<TAB>TEXT of the window that has the
 //                           keyboard focus in the current dialog's thread
 //   tab-cycle MAX           presses Tab (posted, as key does) until the focus comes back to where
@@ -406,6 +408,10 @@ static int setenvCommand(char** args) {
     return SetEnvironmentVariableA(args[0], args[1]) ? driverDone : fail(driverUsage, "cannot set", args[0]);
 }
 
+static int chdirCommand(char** args) {
+    return SetCurrentDirectoryA(args[0]) ? driverDone : fail(driverUsage, "cannot change to", args[0]);
+}
+
 static HWND focusOf(HWND dialog) {
     GUITHREADINFO thread;
     ZeroMemory(&thread, sizeof(thread));
@@ -514,7 +520,7 @@ static const Command commands[] = {
     {"expand", 2, expandCommand},          {"tick", 2, tickCommand},
     {"adopt", 0, adoptCommand},            {"setenv", 2, setenvCommand},
     {"focus", 0, focusCommand},            {"alt-key", 1, altKeyCommand},
-    {"tab-cycle", 1, tabCycleCommand},
+    {"tab-cycle", 1, tabCycleCommand},     {"chdir", 1, chdirCommand},
     {"resources", 1, resourcesCommand},
 };
 

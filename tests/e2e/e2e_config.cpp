@@ -18,6 +18,7 @@ static std::filesystem::path setting(const char* name, const char* built) {
 
 std::filesystem::path root() { return setting("VELKORIN_ROOT", VELKORIN_ROOT); }
 std::filesystem::path stub() { return setting("VELKORIN_STUB", VELKORIN_STUB); }
+std::filesystem::path checkpointStub() { return setting("VELKORIN_CHECKPOINT_STUB", VELKORIN_CHECKPOINT_STUB); }
 std::filesystem::path driver() { return setting("VELKORIN_DRIVER", VELKORIN_DRIVER); }
 std::filesystem::path win32Tests() { return setting("VELKORIN_WIN32_TESTS", VELKORIN_WIN32_TESTS); }
 std::filesystem::path wineTemplate() { return setting("VELKORIN_WINE_TEMPLATE", VELKORIN_WINE_TEMPLATE); }

@@ -9,6 +9,9 @@ namespace e2e::config {
 
 std::filesystem::path root();          // VELKORIN_ROOT: the source tree
 std::filesystem::path stub();          // VELKORIN_STUB: velkorin.exe as built
+// VELKORIN_CHECKPOINT_STUB: velkorin-checkpoints.exe, the test build whose check points can be
+// counted and refused (tests/stub_variants/counted_check_point.cpp)
+std::filesystem::path checkpointStub();
 std::filesystem::path driver();        // VELKORIN_DRIVER: velkorin-driver.exe
 std::filesystem::path win32Tests();    // VELKORIN_WIN32_TESTS: velkorin-win32-tests.exe (file holder)
 std::filesystem::path wineTemplate();  // VELKORIN_WINE_TEMPLATE: the template prefix folder

@@ -24,13 +24,19 @@ uint16_t packageOffsetOf(const Bytes& file) {
 
 bool buildSetupFile(const std::filesystem::path& project, const std::filesystem::path& out,
                     const std::filesystem::path& scratch, std::string* error) {
+    return buildSetupFileWithStub(project, out, scratch, config::stub(), error);
+}
+
+bool buildSetupFileWithStub(const std::filesystem::path& project, const std::filesystem::path& out,
+                            const std::filesystem::path& scratch, const std::filesystem::path& stub,
+                            std::string* error) {
     auto packer = config::packer();
     if (!packer) {
         *error = "velkorin-pack is not built";
         return false;
     }
     ProcessResult result = runProcess({packer->string(), "build", project.string(), "-o", out.string(), "--stub",
-                                       config::stub().string()},
+                                       stub.string()},
                                       120s, scratch);
     if (result.exitCode != 0 || !std::filesystem::exists(out)) {
         *error = "velkorin-pack build " + project.string() + ": " + describe(result);

@@ -19,6 +19,10 @@ uint16_t packageOffsetOf(const Bytes& file);
 // and describes what happened in *error.
 bool buildSetupFile(const std::filesystem::path& project, const std::filesystem::path& out,
                     const std::filesystem::path& scratch, std::string* error);
+// The same with another stub (a test build of it).
+bool buildSetupFileWithStub(const std::filesystem::path& project, const std::filesystem::path& out,
+                            const std::filesystem::path& scratch, const std::filesystem::path& stub,
+                            std::string* error);
 
 // A copy of the file with the byte at `offset` changed to a different value.
 Bytes withChangedByte(const Bytes& file, size_t offset);
