@@ -79,9 +79,27 @@ struct ScanContext {
     }
 };
 
+// A control character that TOML allows nowhere, not even in a quoted text or comment: all but the
+// tab, the line feed and a carriage return before a line feed. (toml++ reads a zero byte as the
+// end of a line, where this scan would not.)
+bool isForbiddenControl(const std::string& text, size_t at) {
+    unsigned char c = static_cast<unsigned char>(text[at]);
+    if (c == '\t' || c == '\n') return false;
+    if (c == '\r') return at + 1 >= text.size() || text[at + 1] != '\n';
+    return c < 0x20 || c == 0x7F;
+}
+
 }  // namespace
 
+size_t forbiddenTomlControlAt(const std::string& text) {
+    for (size_t at = 0; at < text.size(); ++at)
+        if (isForbiddenControl(text, at)) return at;
+    return text.size();
+}
+
 size_t unsafeTomlCharacterAt(const std::string& text) {
+    size_t control = forbiddenTomlControlAt(text);
+    if (control != text.size()) return control;
     size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     ScanContext context;
     while (at < text.size()) {
@@ -121,6 +139,9 @@ toml::parse_result parseTomlText(const std::string& text, const std::string& pat
         }
     }
     toml::source_region region{where, where, std::make_shared<const std::string>(path)};
+    bool control = static_cast<unsigned char>(text[unsafe]) < 0x80;
     return toml::parse_result(toml::parse_error(
-        "characters other than ASCII are allowed only inside quoted texts and comments", std::move(region)));
+        control ? "control characters other than tab and line breaks are not allowed"
+                : "characters other than ASCII are allowed only inside quoted texts and comments",
+        std::move(region)));
 }

@@ -8,6 +8,8 @@
 // a key, a value or a table header) and after a line-ending backslash in a multi-line basic
 // text. TOML allows characters other than ASCII only inside quoted texts and comments, so the
 // builder refuses a file with one anywhere else before toml++ sees it: no valid file is refused.
+// So that this scan reads the file as the parser does, control characters that TOML forbids
+// everywhere are refused first.
 #pragma once
 #define TOML_EXCEPTIONS 0
 #include <toml++/toml.h>
@@ -15,9 +17,13 @@
 #include <cstddef>
 #include <string>
 
-// Where the first byte above 0x7F stands that lies outside every quoted text and comment, or
-// directly after a backslash (and any blanks and line breaks behind it) in a multi-line basic
-// text; text.size() when there is none. A UTF-8 byte-order mark at the start is allowed.
+// Where the first control character stands that TOML allows nowhere (all but the tab, the line
+// feed and a carriage return before a line feed); text.size() when there is none.
+size_t forbiddenTomlControlAt(const std::string& text);
+// Where the first such control character stands, or else the first byte above 0x7F that lies
+// outside every quoted text and comment, or directly after a backslash (and any blanks and line
+// breaks behind it) in a multi-line basic text; text.size() when there is none. A UTF-8
+// byte-order mark at the start is allowed.
 size_t unsafeTomlCharacterAt(const std::string& text);
 // toml::parse(text, path), or a parse error at the line and column of the character that
 // unsafeTomlCharacterAt finds.

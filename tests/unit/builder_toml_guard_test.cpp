@@ -28,6 +28,9 @@ TEST(TomlGuard, FindsTheCharactersTheParserMustNotTestForWhitespace) {
         {"a = 2x\"\xC2\xA1\n", 7},                    // a quote inside a bare word opens no text
         {"a = 1.\"\xC3\xA9\"\n", 7},                 // nor one behind a number's dot
         {"a = [\n 1.'\xC3\xA9'\n]\n", 10},             // nor inside an array on a later line
+        {std::string("M=6\0[\"\"\"-\"\xEF\xBB\xB0", 13), 3},  // a zero byte: the parser ends the line there
+        {"a = 'x\ry'\n", 6},                          // a carriage return of its own
+        {"a = \"\x01\"\n# \x7F\n", 5},                  // control characters, even quoted
     };
     for (const Case& c : cases) EXPECT_EQ(unsafeTomlCharacterAt(c.text), c.at) << c.text;
 }
@@ -43,6 +46,7 @@ TEST(TomlGuard, PassesWhatTomlAllows) {
         "a = '''\\\xC3\xA9'''\n",                           // a literal text has no escapes
         "a = \"\"\"q\"\"\"\"\" # \xC3\xA9\nb = \"\xC3\xA9\"\n",  // up to two quotes beside the closing ones
         "a = \"x\\\"\xC3\xA9\"\n",
+        "a = 'x'\r\nb = \"\t\xC3\xA9\"\r\n",                  // CRLF line ends and a tab
         "[t.\"\xC3\xA9\".'\xC3\xBC']\nk.\"\xC3\xA9\" = [\"\xC3\xA9\",\n  '\xC3\xBC', {x = \"\xC3\xA9\"}]\n",  // dotted keys, arrays, tables
     };
     for (const std::string& text : allowed) {
