@@ -126,11 +126,31 @@ size_t unsafeTomlCharacterAt(const std::string& text) {
     return text.size();
 }
 
-toml::parse_result parseTomlText(const std::string& text, const std::string& path) {
-    size_t unsafe = unsafeTomlCharacterAt(text);
-    if (unsafe == text.size()) return toml::parse(text, path);
+namespace {
+
+// The text with every UTF-8 sequence (a lead byte and its continuation bytes) replaced by one
+// '@', which TOML allows only inside quoted texts and comments: the parser then meets no
+// character above ASCII and reads each stand-in where it would have read the character, at the
+// same line and column. A byte-order mark at the start stays (the parser skips it unread).
+std::string asciiStandIn(const std::string& text) {
+    std::string ascii;
+    ascii.reserve(text.size());
+    size_t at = 0;
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+        ascii = text.substr(0, 3);
+        at = 3;
+    }
+    for (; at < text.size(); ++at) {
+        unsigned char c = static_cast<unsigned char>(text[at]);
+        if (c < 0x80) ascii += static_cast<char>(c);
+        else if ((c & 0xC0) != 0x80) ascii += '@';
+    }
+    return ascii;
+}
+
+toml::parse_result refusalAt(const std::string& text, size_t at, const std::string& path, const char* what) {
     toml::source_position where{1, 1};
-    for (size_t i = 0; i < unsafe; ++i) {
+    for (size_t i = 0; i < at; ++i) {
         if (text[i] == '\n') {
             ++where.line;
             where.column = 1;
@@ -139,9 +159,49 @@ toml::parse_result parseTomlText(const std::string& text, const std::string& pat
         }
     }
     toml::source_region region{where, where, std::make_shared<const std::string>(path)};
-    bool control = static_cast<unsigned char>(text[unsafe]) < 0x80;
-    return toml::parse_result(toml::parse_error(
-        control ? "control characters other than tab and line breaks are not allowed"
-                : "characters other than ASCII are allowed only inside quoted texts and comments",
-        std::move(region)));
+    return toml::parse_result(toml::parse_error(what, std::move(region)));
+}
+
+// The first byte of the character at this line and column (1-based, columns counted in
+// characters); a zero byte when there is none.
+char characterAt(const std::string& text, const toml::source_position& where) {
+    size_t at = 0;
+    for (unsigned line = 1; line < where.line; ++line) {
+        at = text.find('\n', at);
+        if (at == std::string::npos) return 0;
+        ++at;
+    }
+    for (unsigned column = 1; column < where.column && at < text.size(); ++column) {
+        if (text[at] == '\n') return 0;
+        ++at;
+        while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+    }
+    return at < text.size() ? text[at] : 0;
+}
+
+const char nonAsciiRefusal[] = "characters other than ASCII are allowed only inside quoted texts and comments";
+
+}  // namespace
+
+// First the stand-in text: it is safe to parse whatever it holds, and it parses only when every
+// character above ASCII of the text stands inside a quoted text or comment. Then the scan, which
+// on such a text reads the quoting as the parser does, finds the one place inside a quoted text
+// where the parser still tests a character for whitespace (behind a line-ending backslash).
+toml::parse_result parseTomlText(const std::string& text, const std::string& path) {
+    size_t control = forbiddenTomlControlAt(text);
+    if (control != text.size())
+        return refusalAt(text, control, path, "control characters other than tab and line breaks are not allowed");
+    std::string ascii = asciiStandIn(text);
+    if (ascii != text) {
+        toml::parse_result trial = toml::parse(ascii, path);
+        if (!trial) {
+            // Refused at a stand-in: name the character, not the '@'.
+            if (isAboveAscii(characterAt(text, trial.error().source().begin)))
+                return toml::parse_result(toml::parse_error(nonAsciiRefusal, trial.error().source()));
+            return trial;
+        }
+    }
+    size_t unsafe = unsafeTomlCharacterAt(text);
+    if (unsafe != text.size()) return refusalAt(text, unsafe, path, nonAsciiRefusal);
+    return toml::parse(text, path);
 }
