@@ -6,6 +6,7 @@
 #include "project_reader.h"
 #include "project_sections.h"
 #include "text_catalog.h"
+#include "toml_guard.h"
 
 namespace {
 
@@ -224,7 +225,7 @@ bool loadProjectText(const std::string& text, const std::string& path, Project* 
     project->path = path;
     project->folder = folderOf(path);
     Reader reader{path, err};
-    toml::parse_result parsed = toml::parse(text, path);
+    toml::parse_result parsed = parseTomlText(text, path);
     if (!parsed) {
         const toml::parse_error& e = parsed.error();
         return reader.fail(e.source(), "syntax", std::string(e.description()));

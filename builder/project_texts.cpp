@@ -8,6 +8,7 @@
 #include "host_files.h"
 #include "project_sections.h"
 #include "text_catalog.h"
+#include "toml_guard.h"
 #include "text_pack_check.h"
 #include "text_packs.h"
 
@@ -113,7 +114,7 @@ bool readPack(const std::string& name, const std::string& text, int codePage, co
               const TextPack* english = nullptr) {
     if (english && !checkTextPackText(name, text, *english, codePage, err)) return false;
     Reader packReader{name, err, codePage};
-    toml::parse_result parsed = toml::parse(text, name);
+    toml::parse_result parsed = parseTomlText(text, name);
     if (!parsed) return packReader.fail(parsed.error().source(), "syntax", std::string(parsed.error().description()));
     return readTextTree(packReader, parsed.table(), "", sink);
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "code_page.h"
+#include "toml_guard.h"
 
 namespace {
 
@@ -94,7 +95,7 @@ bool parseTextPack(const std::string& name, const std::string& text, TextPack* p
     pack->name = name;
     pack->texts.clear();
     pack->tableLines.clear();
-    toml::parse_result parsed = toml::parse(text, name);
+    toml::parse_result parsed = parseTomlText(text, name);
     if (!parsed) return *err = located(name, lineOf(parsed.error().source()), "syntax: " + std::string(parsed.error().description())), false;
     for (auto&& [key, node] : parsed.table()) {
         std::string table(key.str());

@@ -95,7 +95,13 @@ set(VELKORIN_HOST_STANDIN_SOURCES
   tests/host/win32_standin.cpp
   tests/host/system_doubles.cpp
 )
+# Shell code that the host builds also compile, over the stand-in's in-memory files: the package
+# locator, which the fuzzers and the damaged-file tests run on every variant of a setup file.
+set(VELKORIN_HOST_SHELL_SOURCES
+  startup/package_file.cpp
+)
 list(TRANSFORM VELKORIN_HOST_STANDIN_SOURCES PREPEND "${VELKORIN_ROOT}/")
+list(TRANSFORM VELKORIN_HOST_SHELL_SOURCES PREPEND "${VELKORIN_ROOT}/src/")
 list(TRANSFORM VELKORIN_CORE_SOURCES PREPEND "${VELKORIN_ROOT}/src/")
 list(TRANSFORM VELKORIN_SHELL_SOURCES PREPEND "${VELKORIN_ROOT}/src/")
 list(TRANSFORM VELKORIN_ENTRY_SOURCES PREPEND "${VELKORIN_ROOT}/src/")

@@ -5,7 +5,9 @@
 //
 // Nothing of the stored part exists yet while this runs: the linker script keeps this file, the
 // memory helpers and zlib's inflater in the start section, and the code uses only functions that
-// Windows 95's kernel32 and user32 already have. It never jumps into bytes it has not checked.
+// Windows 95's kernel32 and user32 already have. It never jumps into bytes it has not checked:
+// the memory helpers and the inflater (the start section up to startUnchecked) are summed before
+// they first run.
 #include "startup/start_routine.h"
 
 #include <zlib.h>
@@ -15,14 +17,14 @@
 // Defined by the linker script (cmake/stub-layout.ld).
 extern "C" {
 extern BYTE storedCodeStart[], storedCodeEnd[], storedReadOnlyStart[], storedReadOnlyEnd[];
-extern const BYTE storedPart[];
+extern const BYTE storedPart[], startSection[], startUnchecked[];
 void WINAPI entryPoint();
 }
 
 static const DWORD exitDamaged = 2;  // the program's failure code
 
-static voidpf startAlloc(voidpf, uInt items, uInt size) { return HeapAlloc(GetProcessHeap(), 0, items * size); }
-static void startFree(voidpf, voidpf block) { HeapFree(GetProcessHeap(), 0, block); }
+static voidpf startAlloc(voidpf, uInt items, uInt size) { return GlobalAlloc(GMEM_FIXED, items * size); }
+static void startFree(voidpf, voidpf block) { GlobalFree(block); }
 
 // The first address behind the loaded image (the stored stream must end before it).
 static const BYTE* imageEnd() {
@@ -32,10 +34,12 @@ static const BYTE* imageEnd() {
     return base + nt->OptionalHeader.SizeOfImage;
 }
 
-// Inflates the stored stream into .text .. .rdata; true when it filled them exactly and the
-// inflated bytes match the stored checksum.
-static bool inflateStoredPart() {
+// Checks the start section's checked bytes (the inflater and its tables), then inflates the
+// stored stream into .text .. .rdata; true when it filled them exactly and the inflated bytes
+// match the stored checksum.
+static inline __attribute__((always_inline)) bool inflateStoredPart() {
     const StoredPartHeader* header = reinterpret_cast<const StoredPartHeader*>(storedPart);
+    if (storedSum(startSection, startUnchecked) != header->startChecksum) return false;
     const BYTE* packed = storedPart + sizeof(StoredPartHeader);
     DWORD size = static_cast<DWORD>(storedReadOnlyEnd - storedCodeStart);
     if (header->inflatedSize != size || header->packedSize > static_cast<DWORD>(imageEnd() - packed)) return false;
@@ -53,7 +57,7 @@ static bool inflateStoredPart() {
     int result = inflate(&stream, Z_FINISH);
     bool complete = result == Z_STREAM_END && stream.avail_out == 0 && stream.avail_in == 0;
     inflateEnd(&stream);
-    return complete && adler32(adler32(0, nullptr, 0), storedCodeStart, size) == header->checksum;
+    return complete && storedSum(storedCodeStart, storedCodeStart + size) == header->checksum;
 }
 
 // Code pages become executable and read-only, the read-only data read-only. (Windows 95 wants a

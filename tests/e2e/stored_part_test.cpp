@@ -1,6 +1,7 @@
 // stored_part_test.cpp -- the shipped image inflates itself, under Wine: a changed byte of the
-// stored part is reported by the start routine before any of the program runs; the uninstaller
-// copy starts; and no page of the running image is both writable and executable.
+// stored part, or of the inflater that unpacks it, is reported by the start routine before any of
+// the program runs; the uninstaller copy starts; and no page of the running image is both
+// writable and executable.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -133,6 +134,23 @@ TEST_F(StoredPartTest, ChangedByteOfTheStoredPartIsReportedByTheStartRoutine) {
     size_t middle = (stream->first + stream->second) / 2;
     for (size_t offset : {stream->first, middle, stream->second - 2})
         expectDamagedMessage(withFileChecksum(withChangedByte(file, offset)), "stored-" + std::to_string(offset));
+}
+
+// The inflater, its tables and the memory helpers run before the stored part is checked: the
+// start routine checks their bytes first (the start section up to the entry point), so that a
+// changed byte there is reported instead of crashing or hanging the program.
+TEST_F(StoredPartTest, ChangedByteOfTheInflaterIsReportedBeforeItRuns) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    auto start = sectionOf(file, START_SECTION);
+    ASSERT_TRUE(start);
+    uint32_t entry = le32(file, le32(file, dosPeOffsetAt) + 24 + 16);
+    ASSERT_GT(entry, start->rva + 4096) << "the entry point does not end the inflater's bytes";
+    size_t checkedEnd = start->rawOffset + (entry - start->rva);
+    // The first table byte, the middle of the inflater's code, the last byte before the entry.
+    for (size_t offset : {size_t{start->rawOffset}, (start->rawOffset + checkedEnd) / 2, checkedEnd - 1})
+        expectDamagedMessage(withFileChecksum(withChangedByte(file, offset)), "inflater-" + std::to_string(offset));
 }
 
 TEST_F(StoredPartTest, UninstallerCopyStartsAndReportsAChangedStoredByte) {

@@ -1,5 +1,5 @@
-// system_doubles.cpp -- host doubles of readRegistryString, fontInstalled and
-// userDefaultLanguageId over small in-memory tables.
+// system_doubles.cpp -- host doubles of readRegistryString, fontInstalled, userDefaultLanguageId
+// and showStartupError over small in-memory tables.
 #include "system_doubles.h"
 
 #include <strings.h>
@@ -11,6 +11,7 @@
 #include "system/registry.h"
 #include "system/user_language.h"
 #include "ui/fonts.h"
+#include "ui/message_box.h"
 
 namespace {
 struct RegistryString {
@@ -20,6 +21,7 @@ struct RegistryString {
 std::vector<RegistryString> registryStrings;
 std::vector<std::string> installedFonts;
 WORD userLanguage = 0x0409;
+std::string lastStartupError;
 }  // namespace
 
 void doubleSetRegistryString(int root, const char* key, const char* valueName, const char* data) {
@@ -51,3 +53,7 @@ bool fontInstalled(const char* face) {
 }
 
 WORD userDefaultLanguageId() { return userLanguage; }
+
+void showStartupError(const char* text) { lastStartupError = text ? text : ""; }
+const char* doubleLastStartupError() { return lastStartupError.c_str(); }
+void doubleClearStartupError() { lastStartupError.clear(); }

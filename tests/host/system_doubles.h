@@ -11,5 +11,9 @@ void doubleSetRegistryString(int root, const char* key, const char* valueName, c
 void doubleInstallFont(const char* face);
 // The user's default language identifier the system reports.
 void doubleSetUserLanguage(WORD languageId);
+// The text of the last start-up error shown (showStartupError), "" when none was.
+const char* doubleLastStartupError();
+// Forgets the last start-up error.
+void doubleClearStartupError();
 // Forgets every registry value and font; the user language becomes 0x0409 (English).
 void doubleReset();

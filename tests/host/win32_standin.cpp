@@ -184,3 +184,66 @@ bool loadPointerArrayFunctions() {
 }
 
 void unloadPointerArrayFunctions() { pointerArray = PointerArrayFunctions(); }
+
+// ---- last error and in-memory files --------------------------------------------------------------
+namespace {
+DWORD lastError = NO_ERROR;
+struct StandinMemoryFile {
+    const BYTE* data;
+    DWORD size;
+    DWORD position;
+};
+StandinMemoryFile* memoryFileOf(HANDLE file) {
+    return file && file != INVALID_HANDLE_VALUE ? static_cast<StandinMemoryFile*>(file) : nullptr;
+}
+}  // namespace
+
+DWORD GetLastError(void) { return lastError; }
+void SetLastError(DWORD code) { lastError = code; }
+
+HANDLE standinMemoryFile(const BYTE* data, DWORD size) { return new StandinMemoryFile{data, size, 0}; }
+void standinCloseMemoryFile(HANDLE file) { delete memoryFileOf(file); }
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED) {
+    StandinMemoryFile* f = memoryFileOf(file);
+    if (read) *read = 0;
+    if (!f) {
+        lastError = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    // Positions past the end are allowed (as on a disk file); reads there return nothing.
+    DWORD available = f->position < f->size ? f->size - f->position : 0;
+    DWORD taken = count < available ? count : available;
+    if (taken) memcpy(buffer, f->data + f->position, taken);
+    f->position += taken;
+    if (read) *read = taken;
+    return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method) {
+    StandinMemoryFile* f = memoryFileOf(file);
+    if (!f || method != FILE_BEGIN) {
+        lastError = ERROR_INVALID_HANDLE;
+        return INVALID_SET_FILE_POINTER;
+    }
+    // Without the high half the distance is signed; with it, the two make one 64-bit offset.
+    long long offset = distanceHigh ? (static_cast<long long>(*distanceHigh) << 32) | static_cast<DWORD>(distance)
+                                    : static_cast<long long>(distance);
+    if (offset < 0 || offset > 0xFFFFFFFFll) {
+        lastError = ERROR_NEGATIVE_SEEK;
+        return INVALID_SET_FILE_POINTER;
+    }
+    f->position = static_cast<DWORD>(offset);
+    if (distanceHigh) *distanceHigh = 0;
+    return f->position;
+}
+
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
+    StandinMemoryFile* f = memoryFileOf(file);
+    if (!f) {
+        lastError = ERROR_INVALID_HANDLE;
+        return INVALID_FILE_SIZE;
+    }
+    if (sizeHigh) *sizeHigh = 0;
+    return f->size;
+}

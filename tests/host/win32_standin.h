@@ -30,6 +30,11 @@ typedef void* HFONT;
 typedef void* HBRUSH;
 typedef void* HPEN;
 typedef void* HCURSOR;
+typedef int32_t LONG;
+typedef LONG* PLONG;
+typedef DWORD* LPDWORD;
+typedef void* LPVOID;
+typedef struct StandinOverlapped* LPOVERLAPPED;
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
 #define WINAPI
@@ -45,6 +50,12 @@ typedef void* HCURSOR;
 #define WM_USER 0x0400
 #define PBM_SETPOS (WM_USER + 2)
 #define PBM_GETPOS (WM_USER + 8)
+#define FILE_BEGIN 0
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define NO_ERROR 0
+#define ERROR_INVALID_HANDLE 6
+#define ERROR_NEGATIVE_SEEK 131
 
 HANDLE HeapCreate(DWORD options, size_t initial, size_t maximum);
 BOOL HeapDestroy(HANDLE heap);
@@ -60,6 +71,13 @@ LPSTR CharNextA(LPCSTR c);
 LPSTR CharPrevA(LPCSTR start, LPCSTR c);
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 int wsprintfA(LPSTR buffer, LPCSTR format, ...);
+DWORD GetLastError(void);
+void SetLastError(DWORD code);
+
+// Files: only the in-memory files made by standinMemoryFile (no other handle reads anything).
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD count, LPDWORD read, LPOVERLAPPED overlapped);
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 
 // Test hook: how many blocks the stand-in heap holds now.
 size_t standinHeapBlockCount();
@@ -68,3 +86,8 @@ size_t standinHeapBlockCount();
 void standinSetCodePage(UINT codePage);
 // Test hook: make the next n allocations fail (0 = none).
 void standinFailAllocations(int count);
+// Test hook: a file handle over size bytes at data (not copied: they must outlive the handle),
+// positioned at 0. Reads past the end come back short, as from a disk file.
+HANDLE standinMemoryFile(const BYTE* data, DWORD size);
+// Test hook: releases a handle made by standinMemoryFile.
+void standinCloseMemoryFile(HANDLE file);

@@ -116,10 +116,12 @@ bool writeShippedImage(const Bytes& linked, Bytes* shipped, ShippedReport* repor
     report->storedSize = static_cast<uint32_t>(stored.size());
     report->packedSize = static_cast<uint32_t>(packed.size());
 
-    StoredPartHeader header{static_cast<uint32_t>(packed.size()), static_cast<uint32_t>(stored.size()),
-                            static_cast<uint32_t>(adler32(adler32(0, nullptr, 0), stored.data(),
-                                                          static_cast<uInt>(stored.size())))};
     start.data.resize(start.virtualSize);
+    // The checked bytes end where the start routine begins (checkLayout: inside the section).
+    uint32_t checked = optionalU32(image, optEntryPoint) - start.virtualAddress;
+    StoredPartHeader header{static_cast<uint32_t>(packed.size()), static_cast<uint32_t>(stored.size()),
+                            storedSum(stored.data(), stored.data() + stored.size()),
+                            storedSum(start.data.data(), start.data.data() + checked)};
     const uint8_t* h = reinterpret_cast<const uint8_t*>(&header);
     start.data.insert(start.data.end(), h, h + sizeof header);
     start.data.insert(start.data.end(), packed.begin(), packed.end());
@@ -211,7 +213,11 @@ bool readStoredPart(const Bytes& shipped, uint32_t storedAt, Bytes* inflated, st
     const PeSection* start = findSection(image, START_SECTION);
     if (!start || start->data.size() < storedAt + sizeof(StoredPartHeader)) return fail(err, "no stored part");
     const uint8_t* h = start->data.data() + storedAt;
-    uint32_t packedSize = le32(h), inflatedSize = le32(h + 4), checksum = le32(h + 8);
+    uint32_t packedSize = le32(h), inflatedSize = le32(h + 4), checksum = le32(h + 8), startChecksum = le32(h + 12);
+    uint32_t entry = optionalU32(image, optEntryPoint);
+    uint32_t checked = entry - start->virtualAddress;
+    if (entry < start->virtualAddress || checked > storedAt || storedSum(start->data.data(), start->data.data() + checked) != startChecksum)
+        return fail(err, "the start section's checksum does not match");
     if (start->data.size() - storedAt - sizeof(StoredPartHeader) < packedSize)
         return fail(err, "the stored stream runs past the start section");
     inflated->assign(inflatedSize, 0);
@@ -225,7 +231,7 @@ bool readStoredPart(const Bytes& shipped, uint32_t storedAt, Bytes* inflated, st
     bool complete = result == Z_STREAM_END && stream.avail_out == 0 && stream.avail_in == 0;
     inflateEnd(&stream);
     if (!complete) return fail(err, "the stored stream does not inflate to its size");
-    if (adler32(adler32(0, nullptr, 0), inflated->data(), inflatedSize) != checksum)
+    if (storedSum(inflated->data(), inflated->data() + inflatedSize) != checksum)
         return fail(err, "the stored part's checksum does not match");
     return true;
 }

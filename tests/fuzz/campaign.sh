@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# A fuzzing campaign: every target (or the ones named) in turn, niced, each until it has run the
+# given number of inputs or its time is up, in a scratch folder (a corpus that grows there and
+# the artifacts of any finding). Prints one line per target: executions, executions per second,
+# libFuzzer's coverage figures (cov: edges, ft: features), corpus size and findings (crash, leak,
+# timeout and out-of-memory inputs), and exits 1 when there was any finding.
+#
+# Usage: campaign.sh [-n EXECUTIONS] [-t SECONDS] [-b FUZZ_BUILD_DIR] [-s SCRATCH] [TARGET...]
+#   -n  inputs per target (default 10000000)
+#   -t  time limit per target in seconds (default 0: none)
+#   -b  the fuzz sub-build with the NAME_fuzz programs (default build/fuzz)
+#   -s  scratch folder (default a new one under /tmp); kept, so that a later campaign goes on
+#       from the corpus it grew
+# A finding's input is left in SCRATCH/NAME/artifacts/; once fixed, copy it into corpus/NAME.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+runs=10000000 seconds=0 build="$root/build/fuzz" scratch=""
+while getopts "n:t:b:s:" option; do
+  case $option in
+    n) runs=$OPTARG ;;
+    t) seconds=$OPTARG ;;
+    b) build=$OPTARG ;;
+    s) scratch=$OPTARG ;;
+    *) sed -n '2,15p' "$0"; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+[ -n "$scratch" ] || scratch=$(mktemp -d /tmp/velkorin-fuzz-campaign-XXXXXX)
+if [ $# -gt 0 ]; then
+  targets=("$@")
+else
+  targets=()
+  for source in "$here"/*_fuzz.cpp; do
+    name=$(basename "$source" .cpp)
+    targets+=("${name%_fuzz}")
+  done
+fi
+
+mkdir -p "$scratch"
+printf 'scratch: %s\n' "$scratch"
+table="$scratch/campaign.txt"
+printf '%-16s %12s %9s %8s %8s %7s  %s\n' target executions exec/s cov ft corpus findings | tee "$table"
+status=0
+for target in "${targets[@]}"; do
+  program="$build/${target}_fuzz"
+  work="$scratch/$target"
+  mkdir -p "$work/corpus" "$work/artifacts"
+  if [ ! -x "$program" ]; then
+    printf '%-16s %s\n' "$target" "not built ($program)" | tee -a "$table"
+    status=1
+    continue
+  fi
+  log="$work/fuzz.log"
+  started=$(date +%s)
+  ASAN_OPTIONS=detect_leaks=1 nice -n 19 "$program" -runs="$runs" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
+    "$work/corpus" "$here/corpus/$target" >"$log" 2>&1
+  elapsed=$(( $(date +%s) - started ))
+  executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -1)
+  if [ -z "$executions" ]; then
+    # A finding ends the run before the final statistics: take the last status line instead.
+    executions=$(grep -o '^#[0-9]*' "$log" | tail -1 | tr -d '#')
+    rate=$(( ${executions:-0} / (elapsed > 0 ? elapsed : 1) ))
+  fi
+  coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+  features=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+  corpus=$(grep -o 'corp: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+  findings=$(find "$work/artifacts" -type f | wc -l)
+  described="none"
+  if [ "$findings" -gt 0 ]; then
+    described="$findings: $(find "$work/artifacts" -type f -printf '%f ' | head -c 200)"
+    status=1
+  fi
+  printf '%-16s %12s %9s %8s %8s %7s  %s\n' "$target" "${executions:-?}" "${rate:-?}" "${coverage:-?}" \
+    "${features:-?}" "${corpus:-?}" "$described" | tee -a "$table"
+done
+exit $status
