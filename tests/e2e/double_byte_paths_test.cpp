@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "e2e_config.h"
+#include "locale_scope.h"
 #include "prefix_snapshot.h"
 #include "removal_support.h"
 #include "setup_files.h"
@@ -51,25 +52,6 @@ const Names cases[] = {
 };
 
 const char uninstallKey[] = "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-
-// Runs Wine's programs under a locale while it lives.
-class LocaleScope {
-public:
-    explicit LocaleScope(const char* locale) {
-        const char* old = std::getenv("LC_ALL");
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        setenv("LC_ALL", locale, 1);
-    }
-    ~LocaleScope() {
-        if (had_) setenv("LC_ALL", old_.c_str(), 1);
-        else unsetenv("LC_ALL");
-    }
-
-private:
-    bool had_ = false;
-    std::string old_;
-};
 
 std::string userName(WineSession& wine) {
     for (const auto& entry : std::filesystem::directory_iterator(wine.prefix() / "drive_c/users"))

@@ -10,6 +10,7 @@
 
 #include "code_page.h"
 #include "e2e_config.h"
+#include "locale_scope.h"
 #include "text_pack_check.h"
 #include "text_packs.h"
 #include "wizard_driving.h"
@@ -49,25 +50,6 @@ std::string inCodePage(const std::string& utf8, int codePage) {
 std::string textOf(const std::optional<DialogDump>& dump, int id) {
     return dump ? dump->text(id).value_or("<no control>") : "<no page>";
 }
-
-// Runs Wine's programs under a locale while it lives.
-class LocaleScope {
-public:
-    explicit LocaleScope(const char* locale) {
-        const char* old = std::getenv("LC_ALL");
-        had_ = old != nullptr;
-        if (had_) old_ = old;
-        setenv("LC_ALL", locale, 1);
-    }
-    ~LocaleScope() {
-        if (had_) setenv("LC_ALL", old_.c_str(), 1);
-        else unsetenv("LC_ALL");
-    }
-
-private:
-    bool had_ = false;
-    std::string old_;
-};
 
 struct Shown {
     const char* language;  // as the project names it and the language page lists it
