@@ -4,9 +4,11 @@
 // names what is missing, before any wizard (exit code 2).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 
 #include "e2e_config.h"
 #include "setup_files.h"
@@ -136,14 +138,26 @@ TEST_F(RequirementsTest, WindowsVersionsMeetOrStopEachWindowsRequirement) {
         {"win2003", {{"NT", ""}, {"NT4", ""}, {"2000", ""}, {"XP", ""}, {"2003", ""}}},
         {"win10", {{"NT", ""}, {"NT4", ""}, {"2000", ""}, {"XP", ""}, {"2003", ""}}},
     };
+    // The whole suite runs each package on the last version below its requirement and the first
+    // that meets it (the decision itself is unit-tested over every pair); the long run
+    // (VELKORIN_E2E_LONG, e2e.requirements_all) runs all 30 pairs.
+    const std::set<std::pair<std::string, std::string>> boundaries = {
+        {"win98", "NT"}, {"nt40", "NT"},  {"win98", "NT4"}, {"nt40", "NT4"},  {"nt40", "2000"},
+        {"win2k", "2000"}, {"win2k", "XP"}, {"winxp", "XP"},  {"winxp", "2003"}, {"win2003", "2003"}};
+    const bool everyPair = std::getenv("VELKORIN_E2E_LONG") != nullptr;
     auto started = std::chrono::steady_clock::now();
+    int runs = 0;
     for (const auto& [version, outcomes] : versions) {
-        wine.setWindowsVersion(version);
-        for (const auto& [name, text] : outcomes)
+        bool versionSet = false;
+        for (const auto& [name, text] : outcomes) {
+            if (!everyPair && !boundaries.count({version, name})) continue;
+            if (!versionSet) wine.setWindowsVersion(version), versionSet = true;
             expectRun(paths[name], text, version + " requiring " + name);
+            ++runs;
+        }
     }
     auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::cout << "[ timing   ] 30 runs over six Windows versions: " << seconds << " s\n";
+    std::cout << "[ timing   ] " << runs << " runs over the Windows versions: " << seconds << " s\n";
 }
 
 TEST_F(RequirementsTest, AdministratorsAreNeverRequiredOnWindows98) {
