@@ -2,6 +2,7 @@
 // Each path comes from the build (compile definitions); an environment variable of the same
 // name overrides it, so a test binary can also be run by hand against other files.
 #pragma once
+#include <chrono>
 #include <filesystem>
 #include <optional>
 
@@ -22,5 +23,7 @@ std::optional<std::filesystem::path> packer();  // VELKORIN_PACK: velkorin-pack,
 // itself: VELKORIN_TIME_SCALE when set, else 4 where i386 programs run under qemu's user-mode
 // emulation (binfmt_misc entry "qemu-i386" enabled), else 1. Every time limit is multiplied by it.
 int timeScale();
+// A time limit grown by timeScale().
+inline std::chrono::milliseconds scaled(std::chrono::milliseconds limit) { return limit * timeScale(); }
 
 }  // namespace e2e::config

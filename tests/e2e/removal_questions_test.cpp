@@ -40,7 +40,7 @@ protected:
         std::filesystem::remove_all(wine.hostPath(installPath));
         std::filesystem::remove_all(wine.hostPath(sharedFolder));
     }
-    std::chrono::milliseconds scaled(std::chrono::milliseconds time) { return time * config::timeScale(); }
+    static std::chrono::milliseconds scaled(std::chrono::milliseconds time) { return config::scaled(time); }
     // Starts the uninstaller, answers its confirmation with Yes and returns the window's dump.
     std::optional<DialogDump> confirmAndWaitForWindow() {
         BackgroundRun first = wine.start(uninstaller, {}, scaled(60s));
@@ -50,13 +50,8 @@ protected:
         EXPECT_EQ(first.wait(scaled(30s)).exitCode, 0u) << "handed over to the temporary copy";
         return wine.waitDialog(caption, scaled(30s));
     }
-    // The stop question: a message box with the window's own caption, so it is looked for as a
-    // message box (a search by caption alone may find the window itself).
-    std::optional<DialogDump> stopQuestionBox() {
-        ProcessResult box = wine.driver({"wait-box", caption, std::to_string(scaled(10s).count()), "dump"});
-        if (box.exitCode != 0) return std::nullopt;
-        return parseDialogDump(box.output);
-    }
+    // The stop question has the window's own caption: it is looked for as a message box.
+    std::optional<DialogDump> stopQuestionBox() { return wine.waitBox(caption, 10s); }
     // Answers the shared-file question with Yes (the file goes).
     void removeSharedFile() {
         std::optional<DialogDump> shared = wine.waitDialog("Shared File Detected", scaled(30s));

@@ -23,7 +23,7 @@ static const auto driverMargin = 10s;  // the driver ends a program itself; this
 
 // A time limit as this machine needs it: limits are written for a machine that runs 32-bit code
 // itself and grow under emulation (see config::timeScale).
-static std::chrono::milliseconds scaled(std::chrono::milliseconds limit) { return limit * config::timeScale(); }
+using config::scaled;
 static std::string scaledCount(std::chrono::milliseconds limit) { return std::to_string(scaled(limit).count()); }
 
 WineSession& WineSession::current() {
@@ -144,6 +144,12 @@ ProcessResult WineSession::driver(const std::vector<std::string>& commands, std:
 
 std::optional<DialogDump> WineSession::waitDialog(const std::string& caption, std::chrono::milliseconds timeout) {
     ProcessResult result = driver({"wait-dialog", caption, scaledCount(timeout), "dump"}, timeout + driverMargin);
+    if (result.exitCode != 0) return std::nullopt;
+    return parseDialogDump(result.output);
+}
+
+std::optional<DialogDump> WineSession::waitBox(const std::string& caption, std::chrono::milliseconds timeout) {
+    ProcessResult result = driver({"wait-box", caption, scaledCount(timeout), "dump"}, scaled(timeout) + driverMargin);
     if (result.exitCode != 0) return std::nullopt;
     return parseDialogDump(result.output);
 }

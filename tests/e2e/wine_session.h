@@ -85,6 +85,8 @@ public:
     ProcessResult driver(const std::vector<std::string>& commands, std::chrono::milliseconds timeout = 30s);
     // Waits for a dialog with this caption ("*": any) and returns its dump; nullopt if none came.
     std::optional<DialogDump> waitDialog(const std::string& caption, std::chrono::milliseconds timeout = 15s);
+    // A message box with this caption (never a window that merely shares it); the limit is scaled.
+    std::optional<DialogDump> waitBox(const std::string& caption, std::chrono::milliseconds timeout = 15s);
     // Runs `wine` with these arguments (a Wine tool such as reg or wineboot).
     ProcessResult wine(const std::vector<std::string>& args, std::chrono::milliseconds timeout = 30s);
 

@@ -33,7 +33,7 @@ const std::set<std::string> shownSteps = {"Installing files...",      "Creating 
 constexpr int stepText = 1004, currentItem = 1005;
 constexpr int keyEnter = 0x0D;
 
-std::chrono::milliseconds scaled(std::chrono::milliseconds time) { return time * config::timeScale(); }
+using config::scaled;
 
 class WizardKeys : public ::testing::Test {
 protected:
