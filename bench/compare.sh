@@ -168,9 +168,17 @@ install_one() { # WHO PAYLOAD_DIR: sets run_s, cpu_s, peak_kib (bench_run) and o
   rm -rf "$target"
 }
 
-# A process of a removal still running: the uninstaller, NSIS's copy of it in the temporary folder
-# (Au_.exe), Velkorin's delself.bat and the command interpreter running it.
-removal_running() { pgrep -f 'uninstall\.exe|Au_\.exe|delself|cmd\.exe' >/dev/null; }
+# A process of a removal still running in this benchmark's prefix: the uninstaller, NSIS's copy
+# of it in the temporary folder (Au_.exe), Velkorin's delself.bat and the command interpreter
+# running it. Only processes whose environment names this prefix count: Wine programs of other
+# prefixes (a test run beside the benchmark, say) run cmd.exe too.
+removal_running() {
+  local pid
+  for pid in $(pgrep -f 'uninstall\.exe|Au_\.exe|delself|cmd\.exe'); do
+    tr '\0' '\n' 2>/dev/null </proc/"$pid"/environ | grep -qxF "WINEPREFIX=$prefix" && return 0
+  done
+  return 1
+}
 
 # The silent removal, timed until its work is done: both uninstallers end their first process
 # before everything is gone (NSIS's copy in the temporary folder removes the files; Velkorin's

@@ -12,6 +12,7 @@
 namespace {
 
 constexpr size_t primeBytes = 32768;  // the deflate window: what a block may refer back to
+constexpr uint64_t aheadLimit = uint64_t(64) << 20;  // input bytes handed out ahead of the writer
 
 // Reads the block and the bytes before it that prime it, and compresses it. A file that ends
 // before the block does, or goes on after its last block, has changed since its size was taken.
@@ -46,7 +47,7 @@ CompressionQueue::CompressionQueue(std::vector<CompressionJob> jobs, unsigned th
         } while (offset < jobs_[j].size);
     }
     firstBlock_.push_back(blocks_.size());
-    window_ = size_t(threads) * 4;  // bounds the input and output held at once
+    minimumAhead_ = size_t(threads) * 4;
     for (unsigned t = 0; t < threads; ++t) threads_.emplace_back([this] { work(); });
 }
 
@@ -59,11 +60,20 @@ CompressionQueue::~CompressionQueue() {
     for (std::thread& t : threads_) t.join();
 }
 
+// Whether the next block may be handed out: the threads run ahead of the writer by a few blocks
+// at least and by up to aheadLimit input bytes, which bounds the output held at once. A count of
+// blocks alone would leave threads idle behind one slow block when the blocks ahead are small
+// files, a bound in bytes alone behind one large block.
+bool CompressionQueue::mayHandOut() const {
+    return next_ < taken_ + minimumAhead_ || aheadBytes_ + blocks_[next_].length <= aheadLimit;
+}
+
 // The next block to compress, once the writer is near enough; false when the work has ended.
 bool CompressionQueue::claim(size_t* block) {
     std::unique_lock<std::mutex> lock(mutex_);
-    workable_.wait(lock, [this] { return stop_ || next_ >= blocks_.size() || next_ < taken_ + window_; });
+    workable_.wait(lock, [this] { return stop_ || next_ >= blocks_.size() || mayHandOut(); });
     if (stop_ || next_ >= blocks_.size()) return false;
+    aheadBytes_ += blocks_[next_].length;
     *block = next_++;
     return true;
 }
@@ -95,6 +105,7 @@ bool CompressionQueue::take(size_t job, Bytes* stream, std::string* err) {
             finished_.wait(lock, [&block] { return block.done; });
             if (!block.err.empty()) return *err = block.err, false;
             out.swap(block.out);
+            aheadBytes_ -= block.length;
             taken_ = index + 1;
         }
         workable_.notify_all();

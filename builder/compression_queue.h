@@ -43,11 +43,13 @@ private:
     };
     void work();
     bool claim(size_t* block);
+    bool mayHandOut() const;
 
     std::vector<CompressionJob> jobs_;
     std::vector<Block> blocks_;
     std::vector<size_t> firstBlock_;  // per job, and the block count at the end
-    size_t window_;                   // blocks handed out ahead of the one the writer waits for
+    size_t minimumAhead_;             // blocks that may always be handed out ahead of the writer
+    uint64_t aheadBytes_ = 0;         // input bytes of the blocks handed out and not yet taken
     size_t next_ = 0, taken_ = 0;
     bool stop_ = false;
     std::mutex mutex_;

@@ -26,18 +26,24 @@ constexpr DWORD deletionPatience = 2000;  // ms of one deletion attempt
 static bool removeAllShared;  // Yes To All was confirmed: unused shared files go without asking
 bool silentRemoval;
 
-static bool fileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+static bool isMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
-// Deletes the file, retrying without pause, until it is gone or the patience has run out.
-static void deletionAttempt(const char* path) {
+// Deletes the file; true when it is gone. Most files simply go at the first call, which is all
+// they cost (under Wine every call on a path is a round trip to the server). A refused file loses
+// its attributes (a read-only one goes then) and is retried without pause until the patience has
+// run out (one in use may be closed meanwhile).
+static bool deletionAttempt(const char* path) {
+    if (DeleteFileA(path) || isMissing(GetLastError())) return true;
+    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     DWORD start = GetTickCount();
-    while (fileExists(path) && GetTickCount() - start <= deletionPatience) DeleteFileA(path);
+    for (;;) {
+        if (DeleteFileA(path) || isMissing(GetLastError())) return true;
+        if (GetTickCount() - start > deletionPatience) return false;
+    }
 }
 
 static void deleteOrRemember(const char* path) {
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    deletionAttempt(path);
-    if (fileExists(path)) listAppend(&state.rebootDeletePaths, path);
+    if (!deletionAttempt(path)) listAppend(&state.rebootDeletePaths, path);
 }
 
 static bool retryFileInUse(HWND page, const char* path) {
@@ -49,13 +55,15 @@ static bool retryFileInUse(HWND page, const char* path) {
 
 // A file or link; one whose replacement waits for the restart stays.
 static void removeFile(HWND page, const char* path) {
-    SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (listFind(&state.pendingReplacements, path, 0, 0) >= 0) return;
     // A silent removal runs in the uninstaller itself, which its script deletes once it has ended.
-    if (silentRemoval && sameTextIgnoringCase(path, state.programFilePath)) return;
-    deletionAttempt(path);
-    while (page && fileExists(path) && retryFileInUse(page, path)) deletionAttempt(path);
-    if (fileExists(path)) listAppend(&state.rebootDeletePaths, path);
+    if (listFind(&state.pendingReplacements, path, 0, 0) >= 0 ||
+        (silentRemoval && sameTextIgnoringCase(path, state.programFilePath))) {
+        SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+        return;
+    }
+    bool gone = deletionAttempt(path);
+    while (!gone && page && retryFileInUse(page, path)) gone = deletionAttempt(path);
+    if (!gone) listAppend(&state.rebootDeletePaths, path);
 }
 
 // An empty (or missing) folder goes; one that holds anything is left over.
