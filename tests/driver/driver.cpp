@@ -34,6 +34,8 @@
 //                           top-level window it shows; then prints exit<TAB>CODE
 //                           (wait-exit and watch terminate the process when it outlives MS)
 //   sleep MS                waits
+//   wait-file PATH MS       waits until the file PATH exists, MS at the longest (a program held
+//                           open for a test ends as soon as the test lets it go)
 //   tree ID                 prints visible<TAB>0|1, then item<TAB>DEPTH<TAB>TICKED<TAB>TEXT for
 //                           every item of a tree view, depth first (TICKED 1: check box ticked)
 //   expand ID TEXT          expands the first tree item with this text (TVM_EXPAND)
@@ -359,6 +361,12 @@ static int sleepCommand(char** args) {
     return driverDone;
 }
 
+static int waitFileCommand(char** args) {
+    DWORD start = GetTickCount(), timeout = static_cast<DWORD>(parseNumber(args[1]));
+    while (GetFileAttributesA(args[0]) == INVALID_FILE_ATTRIBUTES && GetTickCount() - start < timeout) Sleep(50);
+    return driverDone;
+}
+
 static int imagePagesCommand(char** args) {
     if (!needDialog()) return driverNotFound;
     DWORD processId = 0;
@@ -515,7 +523,8 @@ static const Command commands[] = {
     {"select", 2, selectCommand},          {"wait-gone", 1, waitGoneCommand},
     {"launch", 1, launchCommand},          {"wait-exit", 1, waitExitCommand},
     {"watch", 1, watchCommand},            {"sleep", 1, sleepCommand},
-    {"image-pages", 1, imagePagesCommand}, {"syscommand", 2, sysCommandCommand},
+    {"wait-file", 2, waitFileCommand},     {"image-pages", 1, imagePagesCommand},
+    {"syscommand", 2, sysCommandCommand},
     {"key", 1, keyCommand},                {"tree", 1, treeCommand},
     {"expand", 2, expandCommand},          {"tick", 2, tickCommand},
     {"adopt", 0, adoptCommand},            {"setenv", 2, setenvCommand},

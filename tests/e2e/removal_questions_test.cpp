@@ -78,7 +78,10 @@ TEST_F(RemovalQuestions, AFileInUseIsAskedAboutThenDeletedAtTheRestartAndTheDecl
     ASSERT_EQ(installProject(wine, "removal", {{config::driver(), "holder.exe"}}), "");
     std::string holder = std::string(installPath) + "\\holder.exe";
     writeText(std::string(installPath) + "\\notes.txt", "my own notes\r\n");
-    BackgroundRun held = wine.start(holder, {"sleep", std::to_string(40000 * config::timeScale())}, 90s);
+    // It holds its own file until the test lets it go (the marker), or 40 s at the longest.
+    const std::filesystem::path release = wine.scratch() / "release-holder";
+    BackgroundRun held = wine.start(
+        holder, {"wait-file", WineSession::windowsPathOf(release), std::to_string(40000 * config::timeScale())}, 90s);
     std::this_thread::sleep_for(3s);
     std::optional<DialogDump> window = confirmAndWaitForWindow();
     ASSERT_TRUE(window) << "no uninstaller window";
@@ -125,6 +128,7 @@ TEST_F(RemovalQuestions, AFileInUseIsAskedAboutThenDeletedAtTheRestartAndTheDecl
     ASSERT_TRUE(pending) << "the held file is scheduled for deletion at restart";
     EXPECT_NE(pending->data.find("holder.exe"), std::string::npos) << pending->data;
     EXPECT_TRUE(wine.readFile(holder)) << "still there until the restart";
+    std::ofstream(release) << "go\n";
     held.wait(scaled(60s));
     wine.wine({"wineboot", "-r"}, scaled(60s));
     EXPECT_FALSE(wine.readFile(holder)) << "the restart deleted it";

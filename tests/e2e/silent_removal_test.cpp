@@ -3,6 +3,7 @@
 // the caller what happened (0 removed, 3010 a file in use waits for the restart).
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <thread>
 
 #include "e2e_config.h"
@@ -77,8 +78,11 @@ TEST_F(SilentRemoval, AUserFileKeepsItsFolderAndNothingElseStays) {
 TEST_F(SilentRemoval, AFileInUseWaitsForTheRestartWithExitCode3010) {
     ASSERT_EQ(installProject(wine, "removal", {{config::driver(), "holder.exe"}}), "");
     std::string holder = std::string(installPath) + "\\holder.exe";
-    // A running program's file cannot be deleted: the driver copy sleeps while the removal runs.
-    BackgroundRun held = wine.start(holder, {"sleep", std::to_string(20000 * config::timeScale())}, 60s);
+    // A running program's file cannot be deleted: the driver copy runs while the removal does.
+    // It holds its own file until the test lets it go (the marker), or 20 s at the longest.
+    const std::filesystem::path release = wine.scratch() / "release-holder";
+    BackgroundRun held = wine.start(
+        holder, {"wait-file", WineSession::windowsPathOf(release), std::to_string(20000 * config::timeScale())}, 60s);
     for (int wait = 0; wait < 50; ++wait) std::this_thread::sleep_for(100ms);
 
     WindowsRun run = wine.runWatched(uninstaller, {"S"}, 60s * config::timeScale());
@@ -90,6 +94,7 @@ TEST_F(SilentRemoval, AFileInUseWaitsForTheRestartWithExitCode3010) {
     std::optional<RegistryValue> pending = wine.registryValue(pendingKey, "PendingFileRenameOperations");
     ASSERT_TRUE(pending) << "the held file is scheduled for deletion at restart";
     EXPECT_NE(pending->data.find("holder.exe"), std::string::npos) << pending->data;
+    std::ofstream(release) << "go\n";
     held.wait(60s * config::timeScale());
     wine.wine({"wineboot", "-r"}, 60s * config::timeScale());
     EXPECT_FALSE(wine.readFile(holder)) << "the restart deleted it";
