@@ -210,6 +210,7 @@ spread() { # VALUES...: "median [min-max]"
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }'; }
 
 declare -A med   # med[kind.who.what] = median, for the ratio rows
+thread_line=""
 table=$work/table.md
 {
   echo "| payload | installer | build s | build CPU s | setup bytes | silent install s | MB/s | install CPU s | peak RSS MB | verified | silent removal s | removed |"
@@ -221,7 +222,7 @@ for kind in "${kinds[@]}"; do
   dir=$(make_payload "$kind") || { fail "payload $kind"; continue; }
   mb=$(awk -v b="$(du -sb --apparent-size "$dir/payload" | cut -f1)" 'BEGIN { printf "%.1f", b / 1e6 }')
   files=$(wc -l <"$dir/manifest.sha256")
-  declare -A builds=() bcpu=() inst=() icpu=() peak=() good=() rem=() gone=()
+  declare -A builds=() bcpu=() inst=() icpu=() peak=() good=() rem=() gone=() threads=()
   for ((r = 1; r <= runs; r++)); do
     for who in "${who_list[@]}"; do
       if build_one "$who" "$dir"; then
@@ -231,6 +232,24 @@ for kind in "${kinds[@]}"; do
       fi
     done
   done
+  # The builder's threads: the large payload also built with one thread and with two, alternating;
+  # the files must be the same bytes.
+  if [ "$kind" = large ] && [ -n "${builds[velkorin]:-}" ]; then
+    for ((r = 1; r <= runs; r++)); do
+      for j in 1 2; do
+        if timed "$pack" build "$work/bench.toml" -o "$work/velkorin-j$j.exe" --stub "$stub" -q -j "$j"; then
+          threads[$j]+="$t_wall "
+        else
+          fail "velkorin: build of $kind with $j threads"
+        fi
+      done
+      cmp -s "$work/velkorin-j1.exe" "$work/velkorin-j2.exe" || fail "velkorin: one and two threads wrote different files"
+    done
+    # shellcheck disable=SC2086
+    [ -z "${threads[1]:-}" ] || [ -z "${threads[2]:-}" ] ||
+      thread_line="Build of the large payload, velkorin, 2 threads / 1 thread: $(ratio "$(median ${threads[2]})" "$(median ${threads[1]})") ($(spread ${threads[2]}) s against $(spread ${threads[1]}) s)"
+    rm -f "$work"/velkorin-j[12].exe
+  fi
   for ((r = 1; r <= runs; r++)); do
     for who in "${who_list[@]}"; do
       [ -n "${builds[$who]:-}" ] || continue
@@ -259,7 +278,7 @@ for kind in "${kinds[@]}"; do
         "$([ -n "${rem[$who]:-}" ] && spread ${rem[$who]} || echo -)" "${gone[$who]:-0}" "$runs"
     } >>"$table"
   done
-  unset builds bcpu inst icpu peak good rem gone
+  unset builds bcpu inst icpu peak good rem gone threads
 done
 
 {
@@ -278,6 +297,7 @@ done
       echo "Install time, 4,000 files / 2,000 files, $who: $(ratio "${med[files4000.$who.install]}" "${med[files2000.$who.install]}")"
     done
   fi
+  [ -z "${thread_line:-}" ] || { echo; echo "$thread_line"; }
   echo
   echo "Medians of $runs runs [min–max]; builds alternate, then installs alternate, each install followed by its silent removal. MB = 10^6 bytes of payload."
   echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(uname -sr), $(wine --version 2>/dev/null), load average at the end $(cut -d' ' -f1-3 /proc/loadavg)."
