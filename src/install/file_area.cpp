@@ -405,7 +405,7 @@ static bool targetExists(const char* path, DWORD* attributes) {
     *attributes = GetFileAttributesA(path);
     if (*attributes != INVALID_FILE_ATTRIBUTES) return true;
     DWORD error = GetLastError();
-    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND && pathExists(path);
+    return !isNotFound(error) && pathExists(path);
 }
 
 static bool extractFile(FileArea* area, const TableItem& item) {

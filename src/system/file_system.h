@@ -6,6 +6,8 @@
 
 // Whether a file or folder exists; on false the search's error is the thread's last error.
 bool pathExists(const char* path);
+// Whether a system error says that the path (or a folder on it) does not exist.
+inline bool isNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 // Whether a folder holds no subfolders (and, with countFiles, no files); unreadable counts as empty.
 bool folderIsEmpty(const char* folder, bool countFiles);
 // The nearest existing folder of path (a drive gets its backslash) in *ancestor; 0, or the

@@ -26,20 +26,20 @@ constexpr DWORD deletionPatience = 2000;  // ms of one deletion attempt
 static bool removeAllShared;  // Yes To All was confirmed: unused shared files go without asking
 bool silentRemoval;
 
-static bool isMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+// True when the file is deleted or was not there.
+static bool deleted(const char* path) { return DeleteFileA(path) || isNotFound(GetLastError()); }
 
 // Deletes the file; true when it is gone. Most files simply go at the first call, which is all
 // they cost (under Wine every call on a path is a round trip to the server). A refused file loses
 // its attributes (a read-only one goes then) and is retried without pause until the patience has
 // run out (one in use may be closed meanwhile).
 static bool deletionAttempt(const char* path) {
-    if (DeleteFileA(path) || isMissing(GetLastError())) return true;
+    if (deleted(path)) return true;
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     DWORD start = GetTickCount();
-    for (;;) {
-        if (DeleteFileA(path) || isMissing(GetLastError())) return true;
+    while (!deleted(path))
         if (GetTickCount() - start > deletionPatience) return false;
-    }
+    return true;
 }
 
 static void deleteOrRemember(const char* path) {
