@@ -62,14 +62,32 @@
 //   image-pages BASE        prints page<TAB>0xADDRESS<TAB>0xSIZE<TAB>0xPROTECTION for every
 //                           committed region of the current dialog's process whose allocation
 //                           starts at BASE (an image's base), walked with VirtualQueryEx
+//   reg-save KEY FILE       has the system write the key's tree to FILE (its own format)
+//   reg-query KEY NAME      prints value<TAB>TYPE<TAB>DATA ("" names the default value)
+//   reg-set KEY NAME TYPE DATA   sets a value ("sz" or "dword"), creating the key
+//   reg-create KEY          creates the key
+//   reg-delete KEY          deletes the key with everything below it
+//   reg-delete-value KEY NAME    deletes one value
 //
 // Texts are printed with \\ \t \r \n escaped. Exit codes: 0 all commands done; 1 bad usage;
-// 2 a window or control was not found in time; 3 the launched process did not end in time.
-// Every failure prints one line "velkorin-driver: ..." on stderr.
+// 2 a window or control (or registry key) was not found in time; 3 the launched process did not
+// end in time. Every failure prints one line "velkorin-driver: ..." on stderr.
+//
+// velkorin-driver.exe serve   stays resident and reads requests from stdin, one per line: the
+// commands and their arguments separated by tabs, each escaped as the output is. Each request
+// starts with no current dialog and nothing launched; its output is followed by the line
+// "\x1E" "end<TAB>CODE<TAB>ERRORS" (ERRORS: what it wrote on stderr, escaped). A test then pays
+// one Wine start for all its driving instead of one per request. Arguments arrive as UTF-8 and
+// reach the window commands in the ANSI code page, as Wine hands a command line to a program;
+// the registry commands take them as UTF-8.
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+#include <vector>
+
+#include "driver_registry.h"
 #include "driver_resources.h"
 #include "driver_tree.h"
 #include "driver_windows.h"
@@ -80,6 +98,7 @@ static const DWORD controlWait = 3000;  // controls of a shown dialog appear at 
 
 struct DriverState {
     HWND dialog;
+    HWND page;  // the page wait-page found: page-dump and layout read that one
     PROCESS_INFORMATION process;
     bool launched;
 };
@@ -124,6 +143,7 @@ static int waitBoxCommand(char** args) {
 }
 
 static int useCommand(char** args) {
+    driver.page = nullptr;
     driver.dialog = reinterpret_cast<HWND>(static_cast<ULONG_PTR>(strtoul(args[0], nullptr, 0)));
     return IsWindow(driver.dialog) ? driverDone : fail(driverNotFound, "no such window", args[0]);
 }
@@ -157,6 +177,7 @@ static int waitPageCommand(char** args) {
         char title[1024] = "";
         if (page) windowText(GetDlgItem(page, 1001), title, sizeof(title));
         if (page && (strcmp(args[0], "*") == 0 || strcmp(args[0], title) == 0)) {
+            driver.page = page;
             printf("page\t0x%lX\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(page)));
             return driverDone;
         }
@@ -168,7 +189,10 @@ static int waitPageCommand(char** args) {
     }
 }
 
+// The page wait-page found while it is still below the current dialog (a wizard that moves on
+// meanwhile hides it: it is still read, not the next one half shown), else the visible one.
 static HWND currentPage() {
+    if (driver.page && needDialog() && IsWindow(driver.page) && IsChild(driver.dialog, driver.page)) return driver.page;
     HWND page = needDialog() ? findPage(driver.dialog) : nullptr;
     if (!page) fail(driverNotFound, "no page in the current dialog", nullptr);
     return page;
@@ -507,6 +531,13 @@ static int expandCommand(char** args) {
 
 static int resourcesCommand(char** args) { return printResources(args[0]); }
 
+static int regSaveCommand(char** args) { return saveRegistry(args[0], args[1]); }
+static int regQueryCommand(char** args) { return queryRegistryValue(args[0], args[1]); }
+static int regSetCommand(char** args) { return setRegistryValue(args[0], args[1], args[2], args[3]); }
+static int regCreateCommand(char** args) { return createRegistryKey(args[0]); }
+static int regDeleteCommand(char** args) { return deleteRegistryKey(args[0]); }
+static int regDeleteValueCommand(char** args) { return deleteRegistryValue(args[0], args[1]); }
+
 struct Command {
     const char* name;
     int argumentCount;
@@ -531,6 +562,9 @@ static const Command commands[] = {
     {"focus", 0, focusCommand},            {"alt-key", 1, altKeyCommand},
     {"tab-cycle", 1, tabCycleCommand},     {"chdir", 1, chdirCommand},
     {"resources", 1, resourcesCommand},
+    {"reg-save", 2, regSaveCommand},       {"reg-query", 2, regQueryCommand},
+    {"reg-set", 4, regSetCommand},         {"reg-create", 1, regCreateCommand},
+    {"reg-delete", 1, regDeleteCommand},   {"reg-delete-value", 2, regDeleteValueCommand},
 };
 
 static const Command* findCommand(const char* name) {
@@ -539,17 +573,114 @@ static const Command* findCommand(const char* name) {
     return nullptr;
 }
 
-int main(int argc, char** argv) {
-    if (argc < 2) return fail(driverUsage, "usage", "velkorin-driver.exe COMMAND [ARGS...]...");
-    for (int at = 1; at < argc;) {
+// Runs the commands of argv[0..count) in order; stops at the first that fails.
+static int runCommands(int count, char** argv) {
+    for (int at = 0; at < count;) {
         const Command* command = findCommand(argv[at]);
         if (!command) return fail(driverUsage, "unknown command", argv[at]);
-        if (command->argumentCount > argc - at - 1)
-            return fail(driverUsage, "missing arguments", argv[at]);
+        if (command->argumentCount > count - at - 1) return fail(driverUsage, "missing arguments", argv[at]);
         int code = command->run(argv + at + 1);
         fflush(stdout);
         if (code != driverDone) return code;
         at += 1 + command->argumentCount;
     }
     return driverDone;
+}
+
+// ---- Resident mode -----------------------------------------------------------------------------
+
+// One request line split at its tabs, each field unescaped.
+static std::vector<std::string> requestFields(const std::string& line) {
+    std::vector<std::string> fields(1);
+    for (size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (c == '\t') {
+            fields.emplace_back();
+        } else if (c == '\\' && i + 1 < line.size()) {
+            char next = line[++i];
+            fields.back() += next == 't' ? '\t' : next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+static std::string ansiOf(const std::string& utf8) {
+    int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::vector<wchar_t> text(size > 0 ? size : 1);
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, text.data(), size);
+    int length = WideCharToMultiByte(CP_ACP, 0, text.data(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(length > 0 ? length : 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), -1, &out[0], length, nullptr, nullptr);
+    out.resize(strlen(out.c_str()));
+    return out;
+}
+
+// The window commands read their texts in the ANSI code page; the registry's stay UTF-8.
+static void toCommandPage(std::vector<std::string>* fields) {
+    for (size_t at = 0; at < fields->size();) {
+        const Command* command = findCommand((*fields)[at].c_str());
+        if (!command) return;
+        bool registry = strncmp(command->name, "reg-", 4) == 0;
+        for (int i = 1; i <= command->argumentCount && at + i < fields->size(); ++i)
+            if (!registry) (*fields)[at + i] = ansiOf((*fields)[at + i]);
+        at += 1 + command->argumentCount;
+    }
+}
+
+static void forgetRequestState() {
+    if (driver.launched) {
+        CloseHandle(driver.process.hProcess);
+        if (driver.process.hThread) CloseHandle(driver.process.hThread);
+    }
+    ZeroMemory(&driver, sizeof(driver));
+}
+
+static bool readLine(std::string* line) {
+    line->clear();
+    char piece[4096];
+    while (fgets(piece, sizeof piece, stdin)) {
+        *line += piece;
+        if (!line->empty() && line->back() == '\n') {
+            line->pop_back();
+            if (!line->empty() && line->back() == '\r') line->pop_back();
+            return true;
+        }
+    }
+    return !line->empty();
+}
+
+// stderr goes to a file for the length of a request; its text travels in the end line.
+static int serve() {
+    char errorFile[MAX_PATH], folder[MAX_PATH];
+    GetTempPathA(sizeof folder, folder);
+    snprintf(errorFile, sizeof errorFile, "%svelkorin-driver-%lu.err", folder, GetCurrentProcessId());
+    std::string line;
+    while (readLine(&line)) {
+        if (!freopen(errorFile, "w+b", stderr)) return fail(driverUsage, "cannot open", errorFile);
+        std::vector<std::string> fields = requestFields(line);
+        toCommandPage(&fields);
+        std::vector<char*> argv;
+        for (std::string& field : fields) argv.push_back(&field[0]);
+        int code = runCommands(static_cast<int>(argv.size()), argv.data());
+        forgetRequestState();
+        fflush(stderr);
+        std::string errors;
+        rewind(stderr);
+        for (int c; (c = fgetc(stderr)) != EOF;) errors += static_cast<char>(c);
+        printf("\x1e" "end\t%d\t", code);
+        printEscaped(errors.c_str());
+        fputc('\n', stdout);
+        fflush(stdout);
+    }
+    fclose(stderr);
+    DeleteFileA(errorFile);
+    return driverDone;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) return fail(driverUsage, "usage", "velkorin-driver.exe COMMAND [ARGS...]...");
+    if (argc == 2 && strcmp(argv[1], "serve") == 0) return serve();
+    return runCommands(argc - 1, argv + 1);
 }

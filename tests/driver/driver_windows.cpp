@@ -18,11 +18,24 @@ HWND findDialog(const char* caption) {
     return nullptr;
 }
 
+// A message box holds its text in static 65535 and has nothing but statics and buttons; a
+// program's own window of the same caption may hold a static of id 65535 (-1) as well, next to
+// progress bars, lists or pages.
+static bool isMessageBox(HWND window) {
+    if (!GetDlgItem(window, 0xFFFF)) return false;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char name[64];
+        windowClass(child, name, sizeof(name));
+        if (lstrcmpiA(name, "Static") != 0 && lstrcmpiA(name, "Button") != 0) return false;
+    }
+    return true;
+}
+
 HWND findMessageBox(const char* caption) {
     const char* wanted = strcmp(caption, "*") == 0 ? nullptr : caption;
     HWND window = nullptr;
     while ((window = FindWindowExA(nullptr, window, "#32770", wanted)) != nullptr)
-        if (IsWindowVisible(window) && GetDlgItem(window, 0xFFFF)) return window;
+        if (IsWindowVisible(window) && isMessageBox(window)) return window;
     return nullptr;
 }
 

@@ -5,7 +5,8 @@
 // ---- Finding windows ---------------------------------------------------------------------------
 // A top-level dialog ("#32770") with this caption ("*": any caption), or null.
 HWND findDialog(const char* caption);
-// A top-level message box (a dialog holding the text static 65535) with this caption, or null.
+// A top-level message box (a dialog holding the text static 65535 and only statics and buttons)
+// with this caption, or null.
 HWND findMessageBox(const char* caption);
 // The visible child dialog (a wizard page) of the dialog, or null.
 HWND findPage(HWND dialog);

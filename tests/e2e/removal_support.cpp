@@ -27,7 +27,7 @@ void prepareForPictures(WineSession& wine) {
     wine.copyIn(config::stub(), "C:\\warm-up\\velkorin.exe");
     wine.run("C:\\warm-up\\velkorin.exe", {}, 30s * config::timeScale());
     std::filesystem::remove_all(wine.hostPath("C:\\warm-up"));
-    wine.wine({"reg", "add", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", "/f"});
+    wine.createRegistryKey("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
 }
 
 PrefixPicture takePicture(WineSession& wine) {

@@ -245,8 +245,7 @@ TEST_F(StartupTest, AnyWordStartingWithSSelectsTheSilentInstall) {
 
 TEST_F(StartupTest, MissingRichEditLibraryIsReportedByName) {
     // An empty DLL override disables the library for every later process of the prefix.
-    ProcessResult off = wine.wine({"reg", "add", "HKCU\\Software\\Wine\\DllOverrides", "/v", "riched32", "/d", "", "/f"});
-    ASSERT_EQ(off.exitCode, 0) << describe(off);
+    wine.setRegistryText("HKCU\\Software\\Wine\\DllOverrides", "riched32", "");
     wine.copyIn(config::stub(), "C:\\velkorin\\no-richedit.exe");
     BackgroundRun stub = wine.start("C:\\velkorin\\no-richedit.exe", {}, 30s);
     std::optional<DialogDump> box = wine.waitDialog(startupCaption, 15s);
@@ -257,7 +256,7 @@ TEST_F(StartupTest, MissingRichEditLibraryIsReportedByName) {
         ADD_FAILURE() << "no message about the rich-edit library";
     }
     WindowsRun run = stub.wait(30s);
-    wine.wine({"reg", "delete", "HKCU\\Software\\Wine\\DllOverrides", "/v", "riched32", "/f"});
+    wine.deleteRegistry({}, {{"HKCU\\Software\\Wine\\DllOverrides", "riched32"}});
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.exitCode, exitFailed);
 }

@@ -125,7 +125,7 @@ protected:
         prepareForPictures(wine);
         // Every Windows profile has this key; Wine's shell makes it the first time it asks whether
         // file extensions are hidden (the demo's links get there), and no removal takes it away.
-        wine.wine({"reg", "add", "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced", "/f"});
+        wine.createRegistryKey("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced");
     }
 
     void TearDown() override {

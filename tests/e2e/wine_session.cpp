@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -62,6 +63,7 @@ void WineSession::open(Display display) {
 
 void WineSession::close() {
     if (root_.empty()) return;
+    resident_.stop();
     runProcess({"wineserver", "-k"}, scaled(30s), scratch_);
     runProcess({"wineserver", "-w"}, scaled(30s), scratch_);
     stopDisplay();
@@ -137,6 +139,10 @@ ProcessResult WineSession::wine(const std::vector<std::string>& args, std::chron
 }
 
 ProcessResult WineSession::driver(const std::vector<std::string>& commands, std::chrono::milliseconds timeout) {
+    bool ownProcess = std::find_if(commands.begin(), commands.end(), [](const std::string& command) {
+                          return command == "setenv" || command == "chdir";
+                      }) != commands.end();
+    if (!ownProcess) return resident_.request(config::driver(), commands, scaled(timeout), scratch_);
     std::vector<std::string> args = {config::driver().string()};
     args.insert(args.end(), commands.begin(), commands.end());
     return wine(args, timeout);
@@ -219,33 +225,39 @@ std::optional<std::vector<unsigned char>> WineSession::readFile(const std::strin
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// `reg query` prints the value as "    NAME    TYPE    DATA" between CRLF-ended lines.
+// The driver prints "value<TAB>TYPE<TAB>DATA", the data as `reg query` shows it.
 std::optional<RegistryValue> WineSession::registryValue(const std::string& key, const std::string& name) {
-    std::vector<std::string> args = {"reg", "query", key};
-    if (name.empty()) args.push_back("/ve");
-    else args.insert(args.end(), {"/v", name});
-    ProcessResult result = wine(args);
+    ProcessResult result = driver({"reg-query", key, name});
     if (result.exitCode != 0) return std::nullopt;
     std::istringstream lines(result.output);
     std::string line;
-    const std::string gap = "    ";
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind(gap, 0) != 0) continue;
-        size_t typeAt = line.find(gap + "REG_", gap.size());
-        if (typeAt == std::string::npos) continue;
-        size_t dataAt = line.find(gap, typeAt + gap.size());
-        RegistryValue value;
-        value.type = line.substr(typeAt + gap.size(), dataAt == std::string::npos ? std::string::npos
-                                                                                 : dataAt - typeAt - gap.size());
-        if (dataAt != std::string::npos) value.data = line.substr(dataAt + gap.size());
-        return value;
+        std::vector<std::string> fields = splitTabs(line, 3);
+        if (fields.size() == 3 && fields[0] == "value") return RegistryValue{fields[1], unescape(fields[2])};
     }
     return std::nullopt;
 }
 
 void WineSession::setRegistryText(const std::string& key, const std::string& name, const std::string& text) {
-    require(wine({"reg", "add", key, "/v", name, "/d", text, "/f"}), "reg add " + key + " " + name);
+    require(driver({"reg-set", key, name, "sz", text}), "setting " + key + " " + name);
+}
+
+void WineSession::setRegistryNumber(const std::string& key, const std::string& name, unsigned long number) {
+    require(driver({"reg-set", key, name, "dword", std::to_string(number)}), "setting " + key + " " + name);
+}
+
+void WineSession::createRegistryKey(const std::string& key) {
+    require(driver({"reg-create", key}), "creating " + key);
+}
+
+// All in one request: deleting what is not there is no failure for the driver.
+void WineSession::deleteRegistry(const std::vector<std::string>& keys,
+                                 const std::vector<std::pair<std::string, std::string>>& values) {
+    std::vector<std::string> commands;
+    for (const std::string& key : keys) commands.insert(commands.end(), {"reg-delete", key});
+    for (const auto& [key, name] : values) commands.insert(commands.end(), {"reg-delete-value", key, name});
+    if (!commands.empty()) require(driver(commands), "deleting registry entries");
 }
 
 void WineSession::setWindowsVersion(const std::string& version) {

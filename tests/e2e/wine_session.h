@@ -17,6 +17,7 @@
 
 #include "dialog_dump.h"
 #include "process.h"
+#include "resident_driver.h"
 
 namespace e2e {
 
@@ -81,8 +82,12 @@ public:
     BackgroundRun startWithEnvironment(const std::string& program, const std::vector<std::string>& args,
                                        const std::vector<std::pair<std::string, std::string>>& environment,
                                        std::chrono::milliseconds timeout = 60s);
-    // Runs velkorin-driver.exe with these commands (see tests/driver/driver.cpp).
+    // Runs velkorin-driver.exe's commands (see tests/driver/driver.cpp) as one request to the
+    // session's resident driver; commands that change the driver's own environment or folder
+    // (setenv, chdir) get a driver process of their own.
     ProcessResult driver(const std::vector<std::string>& commands, std::chrono::milliseconds timeout = 30s);
+    // Driver processes the resident driver has needed so far.
+    int residentDriverStarts() const { return resident_.starts(); }
     // Waits for a dialog with this caption ("*": any) and returns its dump; nullopt if none came.
     std::optional<DialogDump> waitDialog(const std::string& caption, std::chrono::milliseconds timeout = 15s);
     // A message box with this caption (never a window that merely shares it); the limit is scaled.
@@ -99,8 +104,15 @@ public:
 
     // Reads a value ("" = the default value); nullopt when the key or value does not exist.
     std::optional<RegistryValue> registryValue(const std::string& key, const std::string& name);
-    // Sets a REG_SZ value. Throws when reg fails.
+    // Sets a REG_SZ value, making the key. Throws when that fails.
     void setRegistryText(const std::string& key, const std::string& name, const std::string& text);
+    // Sets a REG_DWORD value, making the key. Throws when that fails.
+    void setRegistryNumber(const std::string& key, const std::string& name, unsigned long number);
+    // Makes the key (and those above it) when missing. Throws when that fails.
+    void createRegistryKey(const std::string& key);
+    // Deletes keys with all below them, then values (KEY, NAME); what is missing already is fine.
+    void deleteRegistry(const std::vector<std::string>& keys,
+                        const std::vector<std::pair<std::string, std::string>>& values = {});
     // Sets the Windows version Wine reports to the next processes ("win95", "winxp", "win7", ...).
     void setWindowsVersion(const std::string& version);
 
@@ -118,6 +130,7 @@ private:
                                 const char* waitCommand, std::chrono::milliseconds timeout);
 
     std::filesystem::path root_, prefix_, scratch_;
+    ResidentDriver resident_;
     pid_t displayPid_ = -1;
     int displayNumber_ = -1;
     double openSeconds_ = 0;

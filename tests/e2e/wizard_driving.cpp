@@ -210,14 +210,17 @@ void expectSameLines(const std::vector<std::string>& expected, const std::vector
 static std::string pathOfLine(const std::string& line) { return line.substr(0, line.find(" = ")); }
 
 // Keys that are new are deleted whole (the topmost new one); values new in an old key one by one.
+// All in one request to the driver.
 static void removeAddedRegistry(WineSession& wine, const std::set<std::string>& before, const std::set<std::string>& after) {
     std::set<std::string> newKeys;
     for (const std::string& line : linesOnlyIn(after, before))
-        if (line[0] == '[') newKeys.insert(line.substr(1, line.size() - 2));
+        if (line[0] == '[' && line.back() == ']') newKeys.insert(line.substr(1, line.size() - 2));
+    std::vector<std::string> keys;
+    std::vector<std::pair<std::string, std::string>> values;
     for (const std::string& key : newKeys) {
         size_t cut = key.rfind('\\');
         if (cut != std::string::npos && newKeys.count(key.substr(0, cut))) continue;
-        wine.wine({"reg", "delete", key, "/f"});
+        keys.push_back(key);
     }
     for (const std::string& line : linesOnlyIn(after, before)) {
         size_t close = line.find("] \"");
@@ -226,8 +229,9 @@ static void removeAddedRegistry(WineSession& wine, const std::set<std::string>& 
         if (newKeys.count(key)) continue;
         size_t nameEnd = line.find("\"=", close + 3);
         if (nameEnd == std::string::npos) continue;
-        wine.wine({"reg", "delete", key, "/v", line.substr(close + 3, nameEnd - close - 3), "/f"});
+        values.emplace_back(key, line.substr(close + 3, nameEnd - close - 3));
     }
+    wine.deleteRegistry(keys, values);
 }
 
 void removeAdded(WineSession& wine, const PrefixState& before, const PrefixState& after) {
