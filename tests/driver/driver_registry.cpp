@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "driver_windows.h"
+
 namespace {
 
 enum { done = 0, notFound = 2, usage = 1 };
@@ -128,18 +130,6 @@ const char* typeName(DWORD type) {
     case REG_BINARY: return "REG_BINARY";
     case REG_NONE: return "REG_NONE";
     default: return "REG_UNKNOWN";
-    }
-}
-
-void printEscapedText(const std::string& text) {
-    for (char c : text) {
-        switch (c) {
-        case '\\': fputs("\\\\", stdout); break;
-        case '\t': fputs("\\t", stdout); break;
-        case '\r': fputs("\\r", stdout); break;
-        case '\n': fputs("\\n", stdout); break;
-        default: fputc(c, stdout);
-        }
     }
 }
 
@@ -272,7 +262,7 @@ int queryRegistryValue(const char* key, const char* name) {
         return notFound;
     }
     printf("value\t%s\t", typeName(type));
-    printEscapedText(queryText(type, data.data(), size));
+    printEscaped(queryText(type, data.data(), size).c_str());
     fputc('\n', stdout);
     return done;
 }

@@ -29,16 +29,6 @@ const char* const wineOwnedKeys[] = {
     "[HKEY_CURRENT_USER\\Control Panel\\International",
     "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Nls",
     "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\TimeZoneInformation",
-    // The same keys under the control set that CurrentControlSet links to, where the saved
-    // registry shows them.
-    "[HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Control\\Video",
-    "[HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Control\\ServiceCurrent",
-    "[HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Control\\Class\\{4D36E968-E325-11CE-BFC1-08002BE10318}",
-    "[HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Control\\DeviceClasses",
-    "[HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Hardware Profiles",
-    "[HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Enum",
-    "[HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Control\\Nls",
-    "[HKEY_LOCAL_MACHINE\\System\\ControlSet001\\Control\\TimeZoneInformation",
 };
 
 bool isWineOwned(const std::string& key) {
