@@ -65,23 +65,32 @@ bool createStateLists() {
     return state.languages && createConfigurationLists();
 }
 
-void destroyStateLists() {
+// Calls visit for every list createStateLists made.
+static void forEachStateList(void (*visit)(StringList*)) {
     for (DWORD language = 0; language < languageSlots; ++language) {
-        listDestroy(&state.messageTexts[language]);
-        listDestroy(&state.errorTexts[language]);
-        listDestroy(&state.buttonTexts[language]);
+        visit(&state.messageTexts[language]);
+        visit(&state.errorTexts[language]);
+        visit(&state.buttonTexts[language]);
     }
     for (PageRecord& page : state.pages) {
-        for (StringList& texts : page.texts) listDestroy(&texts);
-        listDestroy(&page.launchesAfter);
-        listDestroy(&page.dllCallsAfter);
+        for (StringList& texts : page.texts) visit(&texts);
+        visit(&page.launchesAfter);
+        visit(&page.dllCallsAfter);
     }
-    for (StringList* list : configurationLists) listDestroy(list);
-    listDestroy(&state.fieldList);
+    for (StringList* list : configurationLists) visit(list);
+    visit(&state.fieldList);
+}
+
+void destroyStateLists() {
+    forEachStateList(listDestroy);
     if (state.languages) pointerArray.destroy(state.languages);
     state.languages = nullptr;
 }
 
+void clearStateLists() {
+    forEachStateList(listClear);
+    if (state.languages) pointerArray.deleteAllPtrs(state.languages);
+}
 
 void freeStateTexts() {
     char** texts[] = {&state.productName, &state.productTitle, &state.setupCaption, &state.licenseText,

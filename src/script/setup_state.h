@@ -152,5 +152,7 @@ void resetSetupState();
 bool createStateLists();
 // Destroys every list and the texts they own.
 void destroyStateLists();
+// Empties every list and the language array but keeps them created, as createStateLists left them.
+void clearStateLists();
 // Frees every text the script and the start-up stages allocated.
 void freeStateTexts();

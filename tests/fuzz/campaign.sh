@@ -4,6 +4,9 @@
 # the artifacts of any finding). Prints one line per target: executions, executions per second,
 # libFuzzer's coverage figures (cov: edges, ft: features), corpus size and findings (crash, leak,
 # timeout and out-of-memory inputs), and exits 1 when there was any finding.
+# A campaign may take several sittings: each one goes on from the corpus the earlier ones grew in
+# the same scratch folder, and SCRATCH/NAME/sittings.txt records each sitting's executions, so
+# that the "total" column sums every sitting (-n then counts what is left to run).
 #
 # Usage: campaign.sh [-n EXECUTIONS] [-t SECONDS] [-b FUZZ_BUILD_DIR] [-s SCRATCH] [TARGET...]
 #   -n  inputs per target (default 10000000)
@@ -40,7 +43,7 @@ fi
 mkdir -p "$scratch"
 printf 'scratch: %s\n' "$scratch"
 table="$scratch/campaign.txt"
-printf '%-16s %12s %9s %8s %8s %7s  %s\n' target executions exec/s cov ft corpus findings | tee "$table"
+printf '%-16s %12s %12s %9s %8s %8s %7s  %s\n' target executions total exec/s cov ft corpus findings | tee "$table"
 status=0
 for target in "${targets[@]}"; do
   program="$build/${target}_fuzz"
@@ -52,8 +55,15 @@ for target in "${targets[@]}"; do
     continue
   fi
   log="$work/fuzz.log"
+  sittings="$work/sittings.txt"
+  before=$(awk '{sum += $2} END {print sum + 0}' "$sittings" 2>/dev/null || echo 0)
+  left=$(( runs > before ? runs - before : 0 ))
+  if [ "$left" -eq 0 ]; then
+    printf '%-16s %12s %12s  %s\n' "$target" 0 "$before" "done in earlier sittings" | tee -a "$table"
+    continue
+  fi
   started=$(date +%s)
-  ASAN_OPTIONS=detect_leaks=1 nice -n 19 "$program" -runs="$runs" -max_total_time="$seconds" -timeout=10 \
+  ASAN_OPTIONS=detect_leaks=1 nice -n 19 "$program" -runs="$left" -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/artifacts/" \
     "$work/corpus" "$here/corpus/$target" >"$log" 2>&1
   elapsed=$(( $(date +%s) - started ))
@@ -64,6 +74,9 @@ for target in "${targets[@]}"; do
     executions=$(grep -o '^#[0-9]*' "$log" | tail -1 | tr -d '#')
     rate=$(( ${executions:-0} / (elapsed > 0 ? elapsed : 1) ))
   fi
+  printf '%s %s %s %s\n' "$(date -u +%FT%TZ)" "${executions:-0}" "$elapsed" \
+    "$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)" >>"$sittings"
+  total=$(( before + ${executions:-0} ))
   coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
   features=$(grep -o 'ft: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
   corpus=$(grep -o 'corp: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
@@ -73,7 +86,7 @@ for target in "${targets[@]}"; do
     described="$findings: $(find "$work/artifacts" -type f -printf '%f ' | head -c 200)"
     status=1
   fi
-  printf '%-16s %12s %9s %8s %8s %7s  %s\n' "$target" "${executions:-?}" "${rate:-?}" "${coverage:-?}" \
+  printf '%-16s %12s %12s %9s %8s %8s %7s  %s\n' "$target" "${executions:-?}" "$total" "${rate:-?}" "${coverage:-?}" \
     "${features:-?}" "${corpus:-?}" "$described" | tee -a "$table"
 done
 exit $status
