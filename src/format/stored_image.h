@@ -16,9 +16,10 @@ struct StoredPartHeader {
     uint32_t inflatedSize;  // bytes the stream inflates to: .text start up to .rdata end
     uint32_t checksum;      // storedSum of the inflated bytes
     uint32_t startChecksum; // storedSum of the start section's checked bytes (see below)
+    uint32_t importChecksum; // importNamesSum of the import table (see below)
 };
 #pragma pack(pop)
-static_assert(sizeof(StoredPartHeader) == 16, "StoredPartHeader is 16 bytes");
+static_assert(sizeof(StoredPartHeader) == 20, "StoredPartHeader is 20 bytes");
 // The start section begins with the bytes the start routine checks before it runs any of them:
 // the inflater's tables, the memory helpers and the inflater. The start routine itself follows
 // and runs unchecked, from the image's entry point on: the checked bytes run from the section's
@@ -29,10 +30,47 @@ static_assert(sizeof(StoredPartHeader) == 16, "StoredPartHeader is 16 bytes");
 // add over the bytes, so small that the start routine carries its own copy (it must not call the
 // inflater's code before that code is checked). Each step is a bijection of the running value,
 // so a change of any single byte always changes the sum.
-inline uint32_t storedSum(const uint8_t* first, const uint8_t* end) {
-    uint32_t sum = 0;
+inline uint32_t storedSum(const uint8_t* first, const uint8_t* end, uint32_t sum = 0) {
     for (; first < end; ++first) sum = (sum << 5 | sum >> 27) + *first;
     return sum;
+}
+
+// The checksum of what the loader reads to bind the imports, in its order: every import
+// descriptor (the one that ends the table too), the DLL's name, and every lookup entry with, for an
+// import by name, the name (its hint only speeds up the loader's search). The address tables
+// themselves the loader overwrites. A changed name is met before the damaged import is called:
+// Windows' loader refuses such a program, but Wine binds a missing function to a stub that aborts
+// when called. image holds the image as loaded (imageSize bytes); false when an RVA leads out of
+// it or a descriptor has no lookup table (the loader would then write into what is summed).
+inline uint32_t storedRead32(const uint8_t* at) {
+    return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16) | static_cast<uint32_t>(at[3]) << 24;
+}
+
+// Adds count bytes at rva (count 0: a text up to and with its zero byte); false outside the image.
+inline bool addStoredBytes(const uint8_t* image, uint32_t imageSize, uint32_t rva, uint32_t count, uint32_t* sum) {
+    for (uint32_t i = 0;; ++i, ++rva) {
+        if (rva >= imageSize) return false;
+        *sum = (*sum << 5 | *sum >> 27) + image[rva];
+        if (count ? i + 1 == count : !image[rva]) return true;
+    }
+}
+
+inline bool importNamesSum(const uint8_t* image, uint32_t imageSize, uint32_t directory, uint32_t* result) {
+    uint32_t sum = 0;
+    for (uint32_t at = directory;; at += 20) {
+        if (!addStoredBytes(image, imageSize, at, 20, &sum)) return false;
+        uint32_t lookup = storedRead32(image + at), name = storedRead32(image + at + 12);
+        // The loader's own end of the table: a descriptor without a name or an address table.
+        if (!name || !storedRead32(image + at + 16)) break;
+        if (!lookup || !addStoredBytes(image, imageSize, name, 0, &sum)) return false;
+        for (uint32_t value = 1; value; lookup += 4) {
+            if (!addStoredBytes(image, imageSize, lookup, 4, &sum)) return false;
+            value = storedRead32(image + lookup);
+            if (value && !(value & 0x80000000u) && !addStoredBytes(image, imageSize, value + 2, 0, &sum)) return false;
+        }
+    }
+    *result = sum;
+    return true;
 }
 
 // Section names of the image, as the linker script gives them.

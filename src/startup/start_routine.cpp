@@ -7,7 +7,8 @@
 // memory helpers and zlib's inflater in the start section, and the code uses only functions that
 // Windows 95's kernel32 and user32 already have. It never jumps into bytes it has not checked:
 // the memory helpers and the inflater (the start section up to startUnchecked) are summed before
-// they first run.
+// they first run, and the names the loader bound the imports by before any import is called.
+// While it works, a fault in its own (unchecked) code is reported as damage too.
 #include "startup/start_routine.h"
 
 #include <zlib.h>
@@ -18,6 +19,7 @@
 extern "C" {
 extern BYTE storedCodeStart[], storedCodeEnd[], storedReadOnlyStart[], storedReadOnlyEnd[];
 extern const BYTE storedPart[], startSection[], startUnchecked[];
+extern const BYTE __ImageBase[];  // the image's first byte: its DOS header
 void WINAPI entryPoint();
 }
 
@@ -26,12 +28,24 @@ static const DWORD exitDamaged = 2;  // the program's failure code
 static voidpf startAlloc(voidpf, uInt items, uInt size) { return GlobalAlloc(GMEM_FIXED, items * size); }
 static void startFree(voidpf, voidpf block) { GlobalFree(block); }
 
+static const BYTE* imageBase() { return __ImageBase; }
+
+static const IMAGE_OPTIONAL_HEADER32& optionalHeader() {
+    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(imageBase());
+    return reinterpret_cast<const IMAGE_NT_HEADERS32*>(imageBase() + dos->e_lfanew)->OptionalHeader;
+}
+
 // The first address behind the loaded image (the stored stream must end before it).
-static const BYTE* imageEnd() {
-    const BYTE* base = reinterpret_cast<const BYTE*>(GetModuleHandleA(nullptr));
-    const IMAGE_NT_HEADERS* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    return base + nt->OptionalHeader.SizeOfImage;
+static const BYTE* imageEnd() { return imageBase() + optionalHeader().SizeOfImage; }
+
+// Whether the import table holds the names it was built with. It calls nothing, since a damaged
+// name may have bound any import to something else.
+static inline __attribute__((always_inline)) bool importsIntact() {
+    const IMAGE_OPTIONAL_HEADER32& optional = optionalHeader();
+    uint32_t sum;
+    return importNamesSum(imageBase(), optional.SizeOfImage,
+                          optional.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress, &sum) &&
+           sum == reinterpret_cast<const StoredPartHeader*>(storedPart)->importChecksum;
 }
 
 // Checks the start section's checked bytes (the inflater and its tables), then inflates the
@@ -73,10 +87,18 @@ static bool protectStoredPart() {
     return true;
 }
 
+static void __attribute__((noreturn)) reportDamage() {
+    MessageBoxA(nullptr, "The installer file is damaged!", "Velkorin", MB_OK | MB_ICONERROR);
+    ExitProcess(exitDamaged);
+}
+
+// A fault while the start routine works can only come from a damaged byte of its own code.
+static LONG WINAPI reportFaultAsDamage(EXCEPTION_POINTERS*) { reportDamage(); }
+
 extern "C" void WINAPI startRoutine() {
-    if (!inflateStoredPart() || !protectStoredPart()) {
-        MessageBoxA(nullptr, "The installer file is damaged!", "Velkorin", MB_OK | MB_ICONERROR);
-        ExitProcess(exitDamaged);
-    }
+    if (!importsIntact()) reportDamage();
+    LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(reportFaultAsDamage);
+    if (!inflateStoredPart() || !protectStoredPart()) reportDamage();
+    SetUnhandledExceptionFilter(previous);
     entryPoint();
 }

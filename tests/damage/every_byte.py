@@ -17,6 +17,10 @@ import time
 DAMAGED = "The installer file is damaged!"
 REFUSED = "damaged message, exit 2"
 INSTALLED = "accepted (signing field), installed, exit 0"
+LOADER = "refused by the loader (not started)"
+# Exit codes of a process that the loader ended before any of the program ran: a clean refusal.
+LOADER_CODES = {0xC0000135: "a DLL it imports is missing", 0xC0000139: "an imported function is missing",
+                0xC000007B: "not a valid image"}
 
 
 def le32(data, at):
@@ -24,6 +28,10 @@ def le32(data, at):
 
 
 class Layout:
+    """The parts of a setup file, in file order: the headers, each section of the image (the start
+    section split into the inflater the start routine checks first, the start routine itself,
+    which runs unchecked, and the stored part), the package header, the file area and the script."""
+
     def __init__(self, data):
         self.size = len(data)
         self.pe = le32(data, 0x3C)
@@ -32,21 +40,50 @@ class Layout:
         self.file_area = self.package + 12
         self.script = self.package + le32(data, self.package + 4)
         self.signing = set(range(self.pe + 88, self.pe + 92)) | set(range(self.pe + 152, self.pe + 156))
+        entry = le32(data, self.pe + 24 + 16)
+        self.bounds = [(0, "DOS header"), (64, "headers")]
+        table = self.pe + 24 + struct.unpack_from("<H", data, self.pe + 20)[0]
+        for i in range(struct.unpack_from("<H", data, self.pe + 6)[0]):
+            at = table + 40 * i
+            name = data[at:at + 8].rstrip(b"\0").decode("latin-1")
+            rva, size, raw = le32(data, at + 12), le32(data, at + 16), le32(data, at + 20)
+            if not size:
+                continue
+            if name == ".start" and rva <= entry < rva + size:
+                self.bounds += [(raw, "inflater (checked first)"), (raw + entry - rva, "start routine (unchecked)")]
+                stored = self.stored_part(data, raw, le32(data, at + 8))
+                if stored:
+                    self.bounds.append((stored, "stored part"))
+            else:
+                self.bounds.append((raw, "section " + name))
+        self.bounds += [(self.package, "package header"), (self.file_area, "file area"), (self.script, "script"),
+                        (self.size - 1, "last byte")]
+        self.bounds.sort()
+
+    @staticmethod
+    def stored_part(data, raw, size):
+        """The offset of the stored part's header: its packed size reaches to the end of the
+        section's contents (size: the section's size in memory)."""
+        for at in range(0, size - 20, 4):
+            if le32(data, raw + at) == size - at - 20:
+                return raw + at
+        return None
 
     def region(self, offset):
-        if offset < 64:
-            return "DOS header"
-        if offset < self.headers_end:
-            return "headers"
-        if offset < self.package:
-            return "image"
-        if offset < self.file_area:
-            return "package header"
-        if offset < self.script:
-            return "file area"
-        if offset < self.size - 1:
-            return "script"
-        return "last byte"
+        found = self.bounds[0][1]
+        for start, name in self.bounds:
+            if offset >= start:
+                found = name
+        return found
+
+    def cut_classes(self):
+        """Lengths to cut the file at: every part's first, second, middle and last byte."""
+        lengths = set()
+        ends = [start for start, _ in self.bounds[1:]] + [self.size]
+        for (start, _), end in zip(self.bounds, ends):
+            if end > start:
+                lengths |= {start, start + 1, (start + end) // 2, end - 1}
+        return sorted(o for o in lengths if 0 <= o < self.size)
 
 
 class Prefix:
@@ -139,6 +176,8 @@ def main():
     parser.add_argument("--limit", type=int, default=0)
     parser.add_argument("--batch", type=int, default=25)
     parser.add_argument("--box-ms", type=int, default=30000)
+    parser.add_argument("--regions", default="")
+    parser.add_argument("--cuts", default="classes")
     options = parser.parse_args()
 
     with open(os.path.join(options.scratch, "setup.exe"), "rb") as f:
@@ -234,6 +273,9 @@ def main():
         # aborts when called (Windows' loader refuses to start such a program).
         unimplemented = "nimplemented function" in err
         prefix.restart_server()
+        if ended and int(ended[0]) in LOADER_CODES and not windows:
+            code = int(ended[0])
+            return "%s: exit 0x%08X, %s" % (LOADER, code, LOADER_CODES[code])
         if ended:
             code = int(ended[0])
             how = "exit %d" % code if code < 0x10000 else "exit 0x%08X" % code
@@ -257,9 +299,12 @@ def main():
             installed = piece["exit"] == 0 and traces.endswith("and the registry key")
             record("byte", offset, INSTALLED if installed else "signing field: exit %s; %s" % (piece["exit"], traces))
             ran += 1
-        work += [("byte", o) for o in ordered(40, layout.size) if o not in layout.signing]
+        wanted = [r.strip() for r in options.regions.split(",") if r.strip()]
+        work += [("byte", o) for o in ordered(40, layout.size) if o not in layout.signing and
+                 (not wanted or any(layout.region(o).startswith(r) for r in wanted))]
     if options.phases in ("cuts", "both"):
-        cuts = [("cut", o) for o in ordered(0, layout.size)]
+        lengths = layout.cut_classes() if options.cuts == "classes" else ordered(0, layout.size)
+        cuts = [("cut", o) for o in lengths]
         if options.order == "spread" and work:
             # Spread: the cuts take turns with the changed bytes, so that both cover every region early.
             mixed = []
@@ -293,10 +338,11 @@ def main():
             phase, offset = chunk[handled]
             last = (err.strip().splitlines() or ["no output"])[-1].strip()
             if "cannot start" in last:
-                record(phase, offset, "refused by the loader (not started)")
+                record(phase, offset, LOADER)
             else:
                 prefix.restart_server()  # ends whatever the variant left running
-                record(phase, offset, "no damaged message: " + describe_alone(phase, offset))
+                alone = describe_alone(phase, offset)
+                record(phase, offset, alone if alone.startswith(LOADER) else "no damaged message: " + alone)
             handled += 1
         traces = clean_traces("batch")
         if traces:
@@ -309,7 +355,9 @@ def main():
     prefix.stop()
     for line in write_summary(final=True):
         print(line)
-    bad = [k for k in counts if k[2] not in (REFUSED, INSTALLED)]
+    # Outcomes are counted as written to results.csv (commas become semicolons).
+    good = {REFUSED.replace(",", ";"), INSTALLED.replace(",", ";")}
+    bad = [k for k in counts if k[2] not in good and not k[2].startswith(LOADER)]
     return 1 if bad else 0
 
 

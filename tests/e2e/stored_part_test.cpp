@@ -6,6 +6,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <sstream>
@@ -186,6 +187,89 @@ TEST_F(StoredPartTest, UninstallerCopyStartsAndReportsAChangedStoredByte) {
     auto stream = storedStream(copy);
     ASSERT_TRUE(stream);
     expectDamagedMessage(withChangedByte(copy, (stream->first + stream->second) / 2), "remove-changed");
+}
+
+// The file offset of an RVA (0 when no section holds file bytes there).
+size_t fileOffsetOf(const Bytes& file, uint32_t rva) {
+    size_t pe = le32(file, 0x3C);
+    size_t table = pe + 24 + le16(file, pe + 20);
+    for (size_t i = 0; i < le16(file, pe + 6); ++i) {
+        size_t s = table + 40 * i;
+        uint32_t va = le32(file, s + 12), rawSize = le32(file, s + 16), raw = le32(file, s + 20);
+        if (rva >= va && rva - va < rawSize) return raw + (rva - va);
+    }
+    return 0;
+}
+
+// Where the image imports a function by name: the file offset of its name and the RVA of its
+// address-table slot (the address an indirect call reads); nullopt when it is not imported.
+struct ImportedFunction {
+    size_t nameOffset = 0;
+    uint32_t slotRva = 0;
+};
+
+std::optional<ImportedFunction> importOf(const Bytes& file, const std::string& function) {
+    uint32_t directory = le32(file, le32(file, 0x3C) + 24 + 104);
+    for (size_t d = fileOffsetOf(file, directory); d && le32(file, d + 12); d += 20) {
+        uint32_t lookup = le32(file, d), slots = le32(file, d + 16);
+        for (uint32_t i = 0;; ++i) {
+            uint32_t value = le32(file, fileOffsetOf(file, lookup + 4 * i));
+            if (!value) break;
+            if (value & 0x80000000u) continue;
+            size_t name = fileOffsetOf(file, value + 2);
+            if (file.size() > name + function.size() && std::equal(function.begin(), function.end(), file.begin() + name) &&
+                file[name + function.size()] == 0)
+                return ImportedFunction{name, slots + 4 * i};
+        }
+    }
+    return std::nullopt;
+}
+
+// Windows' loader refuses a program whose import names no longer exist; Wine starts it with a stub
+// in place of the missing function, which aborts the program when called. The start routine sums
+// the import table before it calls anything, so such a file reports its damage instead.
+TEST_F(StoredPartTest, ChangedImportNameIsReportedBeforeTheImportIsCalled) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    // GetCommandLineA runs at the program's start; MessageBoxA's library stays intact, so the
+    // message can be shown.
+    for (const char* function : {"GetCommandLineA", "CreateFileA"}) {
+        auto imported = importOf(file, function);
+        ASSERT_TRUE(imported) << function << " is not imported by name";
+        Bytes changed = file;
+        changed[imported->nameOffset + std::strlen(function) - 1] = 'Q';
+        expectDamagedMessage(withFileChecksum(changed), std::string("import-") + function);
+    }
+}
+
+// The start routine runs unchecked (something must check first). Once it has looked at the
+// imports, a fault in its own code, which only a damaged byte can cause, is reported as damage:
+// here a breakpoint instruction written right behind its call that installs the report.
+TEST_F(StoredPartTest, FaultInTheStartRoutineIsReportedAsDamage) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    auto imported = importOf(file, "SetUnhandledExceptionFilter");
+    ASSERT_TRUE(imported) << "the start routine does not install its fault report";
+    auto start = sectionOf(file, START_SECTION);
+    ASSERT_TRUE(start);
+    uint32_t entry = le32(file, le32(file, dosPeOffsetAt) + 24 + 16);
+    uint32_t slot = imageBaseOf(file) + imported->slotRva;
+    const unsigned char slotBytes[] = {static_cast<unsigned char>(slot), static_cast<unsigned char>(slot >> 8),
+                                       static_cast<unsigned char>(slot >> 16), static_cast<unsigned char>(slot >> 24)};
+    // The first use of the slot: "call [slot]", or "mov reg, [slot]" and a "call reg" soon after.
+    auto from = file.begin() + fileOffsetOf(file, entry), to = file.begin() + start->rawOffset + start->size;
+    auto found = std::search(from, to, std::begin(slotBytes), std::end(slotBytes));
+    ASSERT_NE(found, to) << "the start routine does not call SetUnhandledExceptionFilter";
+    size_t behindCall = 0, at = found - file.begin();
+    if (file[at - 2] == 0xFF && file[at - 1] == 0x15) behindCall = at + 4;
+    for (size_t i = at + 4; !behindCall && i < at + 24; ++i)
+        if (file[i] == 0xFF && (file[i + 1] & 0xF8) == 0xD0) behindCall = i + 2;
+    ASSERT_NE(behindCall, 0u) << "no call through the slot of SetUnhandledExceptionFilter";
+    Bytes changed = file;
+    changed[behindCall] = 0xCC;  // int3
+    expectDamagedMessage(withFileChecksum(changed), "start-routine-fault");
 }
 
 // Protections as VirtualQueryEx reports them.

@@ -231,7 +231,7 @@ TEST_F(StubResources, IconWhoseSmallestImagesCannotFitIsRefusedWithTheMissingByt
 TEST_F(StubResources, IconWithoutThirtyTwoOrSixteenNeedsItsSmallestImageToFit) {
     BuildSummary summary;
     std::string err;
-    Image big = icon_maker::png(48, 30000), small = icon_maker::png(64);
+    Image big = icon_maker::png(48, 30000), small = icon_maker::png(40);
     ASSERT_FALSE(build("", {big}, &summary, &err));
     std::vector<IconImage> read;
     std::string why;

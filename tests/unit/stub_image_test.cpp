@@ -124,6 +124,67 @@ TEST(ShippedImage, NoSectionIsWritableAndExecutableAndImportsAndResourcesStayRea
         EXPECT_EQ(memoryAt(out, rva + delta, size), memoryAt(in, rva, size)) << "resource data at " << rva;
     }
 }
+
+// The bytes of the import table as the loader reads them: the DLL and function names (each
+// byte's RVA), and the address tables that it overwrites.
+struct ImportBytes {
+    std::vector<uint32_t> names, addressTables;
+};
+
+ImportBytes importBytesOf(const PeImage& image) {
+    ImportBytes found;
+    auto byteAt = [&](uint32_t rva) { return memoryAt(image, rva, 1).at(0); };
+    auto u32 = [&](uint32_t rva) { return le32(memoryAt(image, rva, 4), 0); };
+    auto addText = [&](uint32_t rva) {
+        do found.names.push_back(rva);
+        while (byteAt(rva++));
+    };
+    for (uint32_t descriptor = directoryRva(image, directoryImports); u32(descriptor + 12); descriptor += 20) {
+        addText(u32(descriptor + 12));
+        for (uint32_t entry = u32(descriptor), slot = u32(descriptor + 16);; entry += 4, slot += 4) {
+            for (uint32_t i = 0; i < 4; ++i) found.addressTables.push_back(slot + i);
+            uint32_t value = u32(entry);
+            if (!value) break;
+            if (!(value & 0x80000000u)) addText(value + 2);  // behind the hint, which only speeds up the search
+        }
+    }
+    return found;
+}
+
+// The loader binds the imports before any code runs; under Wine a changed function name is bound
+// to a stub that aborts when called. The start routine therefore sums the names before it calls
+// anything: every changed byte of a DLL or function name fails the check, while the
+// address tables, which the loader overwrites, are not part of it.
+TEST(ShippedImage, EveryChangedImportNameFailsTheCheckButTheAddressTablesAreLeftToTheLoader) {
+    Bytes linked = readFile(VELKORIN_LINKED_STUB_PATH), shipped = readFile(VELKORIN_STUB_PATH);
+    PeImage in, out;
+    std::string err;
+    ASSERT_TRUE(readPeImage(linked, &in, &err) && readPeImage(shipped, &out, &err)) << err;
+    uint32_t storedAt = findSection(in, START_SECTION)->virtualSize;
+    ImportBytes bytes = importBytesOf(out);
+    ASSERT_GT(bytes.names.size(), 1000u) << "the stub imports about 180 functions by name";
+    PeSection* imports = nullptr;
+    for (PeSection& section : out.sections)
+        if (section.name == ".idata") imports = &section;
+    ASSERT_TRUE(imports);
+    auto readsWith = [&](uint32_t rva) {
+        PeImage changed = out;
+        for (PeSection& section : changed.sections)
+            if (section.name == ".idata") section.data.at(rva - imports->virtualAddress) ^= 0x20;
+        Bytes inflated;
+        std::string why;
+        bool read = readStoredPart(writePeImage(changed), storedAt, &inflated, &why);
+        return std::make_pair(read, why);
+    };
+    int caught = 0;
+    for (uint32_t rva : bytes.names) {
+        auto [read, why] = readsWith(rva);
+        EXPECT_FALSE(read) << "a changed import name byte at RVA " << rva << " was not noticed";
+        if (!read && why == "the import table's checksum does not match") ++caught;
+    }
+    EXPECT_EQ(caught, static_cast<int>(bytes.names.size()));
+    for (uint32_t rva : bytes.addressTables) EXPECT_TRUE(readsWith(rva).first) << "address table byte at RVA " << rva;
+}
 #endif
 
 }  // namespace

@@ -30,7 +30,7 @@ const std::map<std::string, std::set<std::string>> allowed = {
       "GlobalUnlock", "HeapAlloc", "HeapCreate", "HeapDestroy", "HeapFree", "HeapReAlloc", "HeapSize",
       "HeapValidate", "LoadLibraryA", "LoadLibraryExA", "LoadResource", "LocalFree", "LockResource",
       "MapViewOfFile", "MoveFileA", "MulDiv", "OutputDebugStringA", "ReadFile", "RemoveDirectoryA", "ResetEvent",
-      "SetCurrentDirectoryA", "SetEndOfFile", "SetEvent", "SetFileAttributesA", "SetFilePointer", "SetFileTime", "SetLastError", "Sleep",
+      "SetCurrentDirectoryA", "SetEndOfFile", "SetEvent", "SetUnhandledExceptionFilter", "SetFileAttributesA", "SetFilePointer", "SetFileTime", "SetLastError", "Sleep",
       "SizeofResource", "FindResourceA", "EnumResourceNamesA", "TerminateProcess", "UnmapViewOfFile",
       "WaitForSingleObject", "WriteFile", "WritePrivateProfileStringA", "lstrcmpiA", "lstrcmpA", "lstrcpyA",
       "lstrcpynA", "lstrcatA", "lstrlenA", "MultiByteToWideChar", "WideCharToMultiByte"}},

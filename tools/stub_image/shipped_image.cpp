@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 
@@ -78,6 +79,23 @@ bool moveResources(Bytes* data, uint32_t delta, std::string* err) {
     return true;
 }
 
+// The image as the loader maps it: headers and section bytes at their RVAs, zeros elsewhere.
+Bytes loadedImage(const PeImage& image) {
+    Bytes loaded(optionalU32(image, optSizeOfImage), 0);
+    std::copy_n(image.headers.begin(), std::min(image.headers.size(), loaded.size()), loaded.begin());
+    for (const PeSection& section : image.sections)
+        if (section.virtualAddress < loaded.size())
+            std::copy_n(section.data.begin(), std::min<size_t>(section.data.size(), loaded.size() - section.virtualAddress),
+                        loaded.begin() + section.virtualAddress);
+    return loaded;
+}
+
+// The import table's checksum as the start routine computes it once the loader bound the imports.
+bool sumImportNames(const PeImage& image, uint32_t* sum) {
+    Bytes loaded = loadedImage(image);
+    return importNamesSum(loaded.data(), static_cast<uint32_t>(loaded.size()), directoryRva(image, directoryImports), sum);
+}
+
 // Checks that the linked image has the layout the start routine expects.
 bool checkLayout(const PeImage& image, std::string* err) {
     const std::vector<PeSection>& s = image.sections;
@@ -119,9 +137,11 @@ bool writeShippedImage(const Bytes& linked, Bytes* shipped, ShippedReport* repor
     start.data.resize(start.virtualSize);
     // The checked bytes end where the start routine begins (checkLayout: inside the section).
     uint32_t checked = optionalU32(image, optEntryPoint) - start.virtualAddress;
+    uint32_t importChecksum;
+    if (!sumImportNames(image, &importChecksum)) return fail(err, "the import table is damaged or has no lookup tables");
     StoredPartHeader header{static_cast<uint32_t>(packed.size()), static_cast<uint32_t>(stored.size()),
                             storedSum(stored.data(), stored.data() + stored.size()),
-                            storedSum(start.data.data(), start.data.data() + checked)};
+                            storedSum(start.data.data(), start.data.data() + checked), importChecksum};
     const uint8_t* h = reinterpret_cast<const uint8_t*>(&header);
     start.data.insert(start.data.end(), h, h + sizeof header);
     start.data.insert(start.data.end(), packed.begin(), packed.end());
@@ -214,6 +234,9 @@ bool readStoredPart(const Bytes& shipped, uint32_t storedAt, Bytes* inflated, st
     if (!start || start->data.size() < storedAt + sizeof(StoredPartHeader)) return fail(err, "no stored part");
     const uint8_t* h = start->data.data() + storedAt;
     uint32_t packedSize = le32(h), inflatedSize = le32(h + 4), checksum = le32(h + 8), startChecksum = le32(h + 12);
+    uint32_t importChecksum = le32(h + 16), importsFound;
+    if (!sumImportNames(image, &importsFound) || importsFound != importChecksum)
+        return fail(err, "the import table's checksum does not match");
     uint32_t entry = optionalU32(image, optEntryPoint);
     uint32_t checked = entry - start->virtualAddress;
     if (entry < start->virtualAddress || checked > storedAt || storedSum(start->data.data(), start->data.data() + checked) != startChecksum)
