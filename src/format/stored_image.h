@@ -30,9 +30,25 @@ static_assert(sizeof(StoredPartHeader) == 20, "StoredPartHeader is 20 bytes");
 // add over the bytes, so small that the start routine carries its own copy (it must not call the
 // inflater's code before that code is checked). Each step is a bijection of the running value,
 // so a change of any single byte always changes the sum.
+inline uint32_t storedStep(uint32_t sum, uint8_t byte) { return (sum << 5 | sum >> 27) + byte; }
+
 inline uint32_t storedSum(const uint8_t* first, const uint8_t* end, uint32_t sum = 0) {
-    for (; first < end; ++first) sum = (sum << 5 | sum >> 27) + *first;
+    for (; first < end; ++first) sum = storedStep(sum, *first);
     return sum;
+}
+
+// A little-endian 32-bit value.
+inline uint32_t storedRead32(const uint8_t* at) {
+    return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16) | static_cast<uint32_t>(at[3]) << 24;
+}
+
+// Adds count bytes at rva (count 0: a text up to and with its zero byte); false outside the image.
+inline bool addStoredBytes(const uint8_t* image, uint32_t imageSize, uint32_t rva, uint32_t count, uint32_t* sum) {
+    for (uint32_t i = 0;; ++i, ++rva) {
+        if (rva >= imageSize) return false;
+        *sum = storedStep(*sum, image[rva]);
+        if (count ? i + 1 == count : !image[rva]) return true;
+    }
 }
 
 // The checksum of what the loader reads to bind the imports, in its order: every import
@@ -42,19 +58,6 @@ inline uint32_t storedSum(const uint8_t* first, const uint8_t* end, uint32_t sum
 // Windows' loader refuses such a program, but Wine binds a missing function to a stub that aborts
 // when called. image holds the image as loaded (imageSize bytes); false when an RVA leads out of
 // it or a descriptor has no lookup table (the loader would then write into what is summed).
-inline uint32_t storedRead32(const uint8_t* at) {
-    return static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16) | static_cast<uint32_t>(at[3]) << 24;
-}
-
-// Adds count bytes at rva (count 0: a text up to and with its zero byte); false outside the image.
-inline bool addStoredBytes(const uint8_t* image, uint32_t imageSize, uint32_t rva, uint32_t count, uint32_t* sum) {
-    for (uint32_t i = 0;; ++i, ++rva) {
-        if (rva >= imageSize) return false;
-        *sum = (*sum << 5 | *sum >> 27) + image[rva];
-        if (count ? i + 1 == count : !image[rva]) return true;
-    }
-}
-
 inline bool importNamesSum(const uint8_t* image, uint32_t imageSize, uint32_t directory, uint32_t* result) {
     uint32_t sum = 0;
     for (uint32_t at = directory;; at += 20) {
