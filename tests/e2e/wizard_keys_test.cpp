@@ -62,7 +62,9 @@ protected:
         // Reads the page as it is now; false once it is no longer the installing page.
         auto sample = [&](const DialogDump& now) {
             if (now.text(title).value_or("") != installingTitle) return false;
-            steps.insert(now.text(stepText).value_or("<none>"));
+            // A page that is being taken down (or built) can be read with its title but without
+            // its step label: such a reading has no step to record.
+            if (std::optional<std::string> step = now.text(stepText)) steps.insert(*step);
             std::string item = now.text(currentItem).value_or("");
             if (!item.empty()) items.insert(item);
             return true;
