@@ -7,6 +7,50 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 zlib_dir="$here/third_party/zlib-src"
 
 need_apt=0
+# apt-get update fails as a whole when one index is caught mid-sync on the mirror ("File has
+# unexpected size ... Mirror sync in progress?"), and apt-get install then cannot match the
+# multi-arch versions. Try a few times; if one suite's index still cannot be fetched, leave that
+# suite out, in a copy of the source lists used by this script's apt-get calls only (the system's
+# lists stay as they are), and install from the suites that are whole.
+apt_opts=()
+update_indexes() {
+  local try log
+  log=$(mktemp)
+  apt_opts=()
+  for try in 1 2 3; do
+    if apt-get update -q 2>"$log"; then cat "$log" >&2; rm -f "$log"; return 0; fi
+    cat "$log" >&2
+    echo "apt-get update failed (try $try of 3)" >&2
+    [ "$try" = 3 ] || sleep $((try * 10))
+  done
+  local failed
+  failed=$(grep -o 'dists/[^/ ]*/' "$log" | sed 's|^dists/||; s|/$||' | sort -u | tr '\n' ' ')
+  rm -f "$log"
+  [ -n "$failed" ] || return 1
+  echo "apt-get update: leaving out the suites whose index could not be fetched: $failed" >&2
+  local lists f
+  lists=$(mktemp -d)
+  for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    awk -v failed="$failed" '
+      BEGIN { n = split(failed, list, " "); for (i = 1; i <= n; i++) out[list[i]] = 1 }
+      FILENAME ~ /\.sources$/ {            # deb822: blocks split by blank lines
+        if ($0 ~ /^[ \t]*$/) { if (keep) printf "%s\n", block; block = ""; keep = 1; next }
+        if ($1 == "Suites:") {
+          line = "Suites:"; left = 0
+          for (i = 2; i <= NF; i++) if (!($i in out)) { line = line " " $i; left++ }
+          if (!left) keep = 0
+          $0 = line
+        }
+        block = block $0 "\n"; next
+      }
+      { for (i = 1; i <= NF; i++) if ($i in out) next; print }   # one-line entries
+      END { if (keep) printf "%s", block }
+    ' keep=1 "$f" > "$lists/$(basename "$f")"
+  done
+  apt_opts=(-o "Dir::Etc::SourceList=$lists/sources.list" -o "Dir::Etc::SourceParts=$lists")
+  apt-get "${apt_opts[@]}" update -q
+}
 packages=(g++-mingw-w64-i686 cmake ninja-build googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
           libtomlplusplus-dev libcli11-dev zlib1g-dev xvfb imagemagick fonts-wine fonts-vlgothic locales
           wine wine32:i386 dpkg-dev x11-utils nsis osslsigncode openssl
@@ -35,8 +79,8 @@ fi
 
 if [ "$need_apt" = 1 ]; then
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${packages[@]}"
+  update_indexes
+  apt-get "${apt_opts[@]}" install -y -q --no-install-recommends "${packages[@]}"
 fi
 
 # ---- 32-bit programs: wine32's loader and wineserver are 32-bit Linux programs ----
@@ -76,11 +120,11 @@ if ! runs_32bit || emulated || [ "${VELKORIN_EMULATE_I386:-0}" = 1 ]; then
       printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm-backports' \
         'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' > "$backports"
     fi
-    apt-get update -q
-    apt-get install -y -q --no-install-recommends -t bookworm-backports qemu-user
+    update_indexes
+    apt-get "${apt_opts[@]}" install -y -q --no-install-recommends -t bookworm-backports qemu-user
   fi
   dpkg -s wine32-preloader:i386 >/dev/null 2>&1 ||
-    apt-get install -y -q --no-install-recommends wine32-preloader:i386
+    apt-get "${apt_opts[@]}" install -y -q --no-install-recommends wine32-preloader:i386
   [ -f "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
   if ! registered; then
     # A disabled entry, or one for another interpreter (an older qemu), is replaced.
@@ -116,9 +160,9 @@ if [ ! -f "$zlib_dir/inflate.c" ]; then
   tmp=$(mktemp -d)
   # The security archive may list a newer version whose files it no longer serves: fall back to
   # each version the index knows until one downloads.
-  if ! (cd "$tmp" && apt-get source --download-only zlib >/dev/null 2>&1); then
+  if ! (cd "$tmp" && apt-get "${apt_opts[@]}" source --download-only zlib >/dev/null 2>&1); then
     for v in $(apt-cache showsrc zlib | sed -n 's/^Version: //p' | sort -ru); do
-      (cd "$tmp" && apt-get source --download-only "zlib=$v" >/dev/null 2>&1) && break
+      (cd "$tmp" && apt-get "${apt_opts[@]}" source --download-only "zlib=$v" >/dev/null 2>&1) && break
     done
   fi
   orig=$(ls "$tmp"/zlib_*.orig.tar.* | head -n 1)
