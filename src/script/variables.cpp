@@ -39,6 +39,9 @@ char* expandVariables(const char* text) {
 
 char* expandFolderTokens(const char* text) {
     char* result = duplicateText(text);
+    // Every token starts with '<': a text without one (most captions, messages and paths) has
+    // nothing to replace, and the search of each of the tokens in turn is skipped.
+    if (!result || !findChar(result, '<', -1, true)) return result;
     for (int i = 0; result && folderTokens[i].text; ++i) {
         const char* path = listAt(&state.folderPaths, i);
         if (path) replaceAllIn(&result, folderTokens[i].text, path, false);
