@@ -19,8 +19,11 @@ REFUSED = "damaged message, exit 2"
 INSTALLED = "accepted (signing field), installed, exit 0"
 LOADER = "refused by the loader (not started)"
 # Exit codes of a process that the loader ended before any of the program ran: a clean refusal.
+# A file cut before its PE header is not an image at all: Wine starts it as a DOS program through
+# winevdm, which ends with STATUS_OBJECT_NAME_NOT_FOUND (Windows runs it in its DOS box, or
+# refuses it as a 16-bit program); none of the setup program runs either way.
 LOADER_CODES = {0xC0000135: "a DLL it imports is missing", 0xC0000139: "an imported function is missing",
-                0xC000007B: "not a valid image"}
+                0xC000007B: "not a valid image", 0xC0000034: "started as a DOS program, which Wine does not run"}
 
 
 def le32(data, at):
@@ -111,12 +114,13 @@ class Prefix:
         subprocess.run(["wineserver", "-k"], env=self.env, check=False)
         subprocess.run(["wineserver", "-w"], env=self.env, check=False)
 
-    def wine(self, args, timeout=600):
+    def wine(self, args, timeout=600, debug=None):
         # Output goes to files, not pipes: the Wine services a run starts stay alive and would
-        # hold a pipe open long after the program ended.
+        # hold a pipe open long after the program ended. debug replaces WINEDEBUG for this run.
+        env = self.env if debug is None else dict(self.env, WINEDEBUG=debug)
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             try:
-                code = subprocess.run(["wine"] + args, env=self.env, stdout=out, stderr=err, timeout=timeout).returncode
+                code = subprocess.run(["wine"] + args, env=env, stdout=out, stderr=err, timeout=timeout).returncode
             except subprocess.TimeoutExpired:
                 code = None
             out.seek(0)
@@ -159,6 +163,21 @@ def segments(output):
         elif pieces and line.startswith("exit\t"):
             pieces[-1]["exit"] = int(line.split("\t")[1])
     return pieces
+
+
+def crashed_while_binding(err):
+    """True when Wine's log (channels +module and err+seh) shows the program's first thread ending
+    with an unhandled exception before the loader called any DLL's entry point: the loader was
+    still binding the imports, so none of the program had run (a damaged name or hint offset in the
+    import table; Windows' loader fails the same start with the same exception)."""
+    attached = set()
+    for line in err.splitlines():
+        thread, _, rest = line.partition(":")
+        if rest.startswith("trace:module:process_attach"):
+            attached.add(thread)
+        elif "Unhandled exception" in rest:
+            return thread not in attached
+    return False
 
 
 def outcome_of(piece):
@@ -265,7 +284,7 @@ def main():
         with open(os.path.join(variants_folder, "alone.exe"), "wb") as f:
             f.write(variant(phase, offset))
         code, out, err = prefix.wine([driver, "launch", "C:\\damage\\alone.exe S", "watch", box_ms],
-                                     timeout=120 + options.box_ms // 1000)
+                                     timeout=120 + options.box_ms // 1000, debug="+module,err+seh")
         windows = [line.split("\t", 3)[-1] for line in out.splitlines() if line.startswith("window\t")]
         ended = [line.split("\t")[1] for line in out.splitlines() if line.startswith("exit\t")]
         crashed = "Unhandled" in err or "page fault" in err
@@ -276,6 +295,8 @@ def main():
         if ended and int(ended[0]) in LOADER_CODES and not windows:
             code = int(ended[0])
             return "%s: exit 0x%08X, %s" % (LOADER, code, LOADER_CODES[code])
+        if ended and not windows and crashed_while_binding(err):
+            return "%s: exit 0x%08X, the loader crashed while it bound the imports" % (LOADER, int(ended[0]))
         if ended:
             code = int(ended[0])
             how = "exit %d" % code if code < 0x10000 else "exit 0x%08X" % code
@@ -325,7 +346,7 @@ def main():
             name = "v%d.exe" % i
             with open(os.path.join(variants_folder, name), "wb") as f:
                 f.write(variant(phase, offset))
-            commands += ["launch", "C:\\damage\\%s S" % name, "wait-box", "Velkorin", box_ms, "dump", "click", "1",
+            commands += ["launch", "C:\\damage\\%s S" % name, "box-or-exit", "Velkorin", box_ms, "dump", "click", "1",
                          "wait-gone", box_ms, "wait-exit", box_ms]
         code, out, err = prefix.wine([driver] + commands, timeout=60 + len(chunk) * 3 * options.box_ms // 1000)
         pieces = [p for p in segments(out) if p["exit"] is not None]

@@ -8,6 +8,8 @@
 //                           ("*": any) and make it the current dialog; prints dialog<TAB>0xHANDLE
 //   wait-box CAPTION MS     like wait-dialog, for a message box only (a dialog with the text
 //                           static 65535): a wizard's question shares the frame's caption
+//   box-or-exit CAPTION MS  like wait-box, while the launched process runs: when it ends without
+//                           the box, stops at once (wait-box would wait the whole MS)
 //   use HANDLE              make the window with this handle (from an earlier run) current
 //   wait-page TITLE MS      wait until the current dialog holds a page (a child dialog) whose
 //                           title 1001 reads TITLE ("*": any page); prints page<TAB>0xHANDLE
@@ -137,6 +139,18 @@ static int waitBoxCommand(char** args) {
     while (!(driver.dialog = findMessageBox(args[0]))) {
         if (GetTickCount() - start >= timeout) return fail(driverNotFound, "message box did not appear", args[0]);
         Sleep(10);
+    }
+    printf("dialog\t0x%lX\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(driver.dialog)));
+    return driverDone;
+}
+
+static int boxOrExitCommand(char** args) {
+    if (!driver.launched) return fail(driverUsage, "nothing launched", nullptr);
+    DWORD timeout = static_cast<DWORD>(parseNumber(args[1])), start = GetTickCount();
+    while (!(driver.dialog = findMessageBox(args[0]))) {
+        if (WaitForSingleObject(driver.process.hProcess, 10) == WAIT_OBJECT_0)
+            return fail(driverNotFound, "the process ended without a message box", args[0]);
+        if (GetTickCount() - start >= timeout) return fail(driverNotFound, "message box did not appear", args[0]);
     }
     printf("dialog\t0x%lX\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(driver.dialog)));
     return driverDone;
@@ -546,7 +560,8 @@ struct Command {
 
 static const Command commands[] = {
     {"wait-dialog", 2, waitDialogCommand}, {"use", 1, useCommand},
-    {"wait-box", 2, waitBoxCommand},       {"wait-page", 2, waitPageCommand},
+    {"wait-box", 2, waitBoxCommand},       {"box-or-exit", 2, boxOrExitCommand},
+    {"wait-page", 2, waitPageCommand},
     {"page-dump", 0, pageDumpCommand},     {"layout", 0, layoutCommand},
     {"dump", 0, dumpCommand},              {"items", 1, itemsCommand},
     {"click", 1, clickCommand},            {"set-text", 2, setTextCommand},
