@@ -101,6 +101,10 @@ class Prefix:
         self.drive = os.path.join(self.path, "drive_c")
         self.start_server()
         self.wine(["reg", "add", "HKCU\\Software\\Wine\\Drivers", "/v", "Graphics", "/d", "null", "/f"])
+        # A crash starts Wine's debugger, which waits on its crash dialog until the run's time is
+        # up; without the dialog it prints its report and the crashed program ends at once.
+        self.wine(["reg", "add", "HKCU\\Software\\Wine\\WineDbg", "/v", "ShowCrashDialog", "/t", "REG_DWORD",
+                   "/d", "0", "/f"])
 
     def start_server(self):
         subprocess.run(["wineserver", "-p"], env=self.env, check=False)

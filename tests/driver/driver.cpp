@@ -134,26 +134,24 @@ static int waitDialogCommand(char** args) {
     return driverDone;
 }
 
-static int waitBoxCommand(char** args) {
+// Waits for a message box with this caption; with whileRunning, only as long as the launched
+// process runs.
+static int waitForBox(char** args, bool whileRunning) {
     DWORD timeout = static_cast<DWORD>(parseNumber(args[1])), start = GetTickCount();
     while (!(driver.dialog = findMessageBox(args[0]))) {
         if (GetTickCount() - start >= timeout) return fail(driverNotFound, "message box did not appear", args[0]);
-        Sleep(10);
+        if (!whileRunning) Sleep(10);
+        else if (WaitForSingleObject(driver.process.hProcess, 10) == WAIT_OBJECT_0)
+            return fail(driverNotFound, "the process ended without a message box", args[0]);
     }
     printf("dialog\t0x%lX\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(driver.dialog)));
     return driverDone;
 }
 
+static int waitBoxCommand(char** args) { return waitForBox(args, false); }
+
 static int boxOrExitCommand(char** args) {
-    if (!driver.launched) return fail(driverUsage, "nothing launched", nullptr);
-    DWORD timeout = static_cast<DWORD>(parseNumber(args[1])), start = GetTickCount();
-    while (!(driver.dialog = findMessageBox(args[0]))) {
-        if (WaitForSingleObject(driver.process.hProcess, 10) == WAIT_OBJECT_0)
-            return fail(driverNotFound, "the process ended without a message box", args[0]);
-        if (GetTickCount() - start >= timeout) return fail(driverNotFound, "message box did not appear", args[0]);
-    }
-    printf("dialog\t0x%lX\n", static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(driver.dialog)));
-    return driverDone;
+    return driver.launched ? waitForBox(args, true) : fail(driverUsage, "nothing launched", nullptr);
 }
 
 static int useCommand(char** args) {
