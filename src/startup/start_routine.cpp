@@ -8,7 +8,8 @@
 // Windows 95's kernel32 and user32 already have. It never jumps into bytes it has not checked:
 // the memory helpers and the inflater (the start section up to startUnchecked) are summed before
 // they first run, and the names the loader bound the imports by before any import is called.
-// While it works, a fault in its own (unchecked) code is reported as damage too.
+// While it works, from its first instruction on, a fault in its own (unchecked) code is reported
+// as damage too.
 #include "startup/start_routine.h"
 
 #include <zlib.h>
@@ -92,13 +93,33 @@ static void __attribute__((noreturn)) reportDamage() {
     ExitProcess(exitDamaged);
 }
 
-// A fault while the start routine works can only come from a damaged byte of its own code.
-static LONG WINAPI reportFaultAsDamage(EXCEPTION_POINTERS*) { reportDamage(); }
+// A fault while the start routine works can only come from a damaged byte of its own code. The
+// report is a handler in the thread's chain of exception frames (fs:[0]), put there without a
+// call, so that it covers the import check too: nothing is called before that check.
+struct FaultFrame {
+    FaultFrame* next;
+    EXCEPTION_DISPOSITION(__cdecl* handler)(EXCEPTION_RECORD*, void*, CONTEXT*, void*);
+};
+
+static EXCEPTION_DISPOSITION __cdecl reportFaultAsDamage(EXCEPTION_RECORD* record, void*, CONTEXT*, void*) {
+    if (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) return ExceptionContinueSearch;
+    reportDamage();
+}
+
+static inline __attribute__((always_inline)) FaultFrame* frameChain() {
+    FaultFrame* head;
+    __asm__ volatile("movl %%fs:0, %0" : "=r"(head));
+    return head;
+}
+
+static inline __attribute__((always_inline)) void setFrameChain(FaultFrame* head) {
+    __asm__ volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
+}
 
 extern "C" void WINAPI startRoutine() {
-    if (!importsIntact()) reportDamage();
-    LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(reportFaultAsDamage);
-    if (!inflateStoredPart() || !protectStoredPart()) reportDamage();
-    SetUnhandledExceptionFilter(previous);
+    FaultFrame frame = {frameChain(), reportFaultAsDamage};
+    setFrameChain(&frame);
+    if (!importsIntact() || !inflateStoredPart() || !protectStoredPart()) reportDamage();
+    setFrameChain(frame.next);
     entryPoint();
 }

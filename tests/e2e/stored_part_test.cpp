@@ -243,32 +243,25 @@ TEST_F(StoredPartTest, ChangedImportNameIsReportedBeforeTheImportIsCalled) {
     }
 }
 
-// The start routine runs unchecked (something must check first). Once it has looked at the
-// imports, a fault in its own code, which only a damaged byte can cause, is reported as damage:
-// here a breakpoint instruction written right behind its call that installs the report.
+// The start routine runs unchecked (something must check first). From its first instructions on,
+// before it sums the imports, a fault in its own code, which only a damaged byte can cause, is
+// reported as damage: here a breakpoint instruction written right behind the store that puts its
+// exception frame at the head of the thread's chain (fs:[0]).
 TEST_F(StoredPartTest, FaultInTheStartRoutineIsReportedAsDamage) {
     if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
     const Bytes& file = setupFile();
     if (file.empty()) return;
-    auto imported = importOf(file, "SetUnhandledExceptionFilter");
-    ASSERT_TRUE(imported) << "the start routine does not install its fault report";
-    auto start = sectionOf(file, START_SECTION);
-    ASSERT_TRUE(start);
     uint32_t entry = le32(file, le32(file, dosPeOffsetAt) + 24 + 16);
-    uint32_t slot = imageBaseOf(file) + imported->slotRva;
-    const unsigned char slotBytes[] = {static_cast<unsigned char>(slot), static_cast<unsigned char>(slot >> 8),
-                                       static_cast<unsigned char>(slot >> 16), static_cast<unsigned char>(slot >> 24)};
-    // The first use of the slot: "call [slot]", or "mov reg, [slot]" and a "call reg" soon after.
-    auto from = file.begin() + fileOffsetOf(file, entry), to = file.begin() + start->rawOffset + start->size;
-    auto found = std::search(from, to, std::begin(slotBytes), std::end(slotBytes));
-    ASSERT_NE(found, to) << "the start routine does not call SetUnhandledExceptionFilter";
-    size_t behindCall = 0, at = found - file.begin();
-    if (file[at - 2] == 0xFF && file[at - 1] == 0x15) behindCall = at + 4;
-    for (size_t i = at + 4; !behindCall && i < at + 24; ++i)
-        if (file[i] == 0xFF && (file[i + 1] & 0xF8) == 0xD0) behindCall = i + 2;
-    ASSERT_NE(behindCall, 0u) << "no call through the slot of SetUnhandledExceptionFilter";
+    size_t from = fileOffsetOf(file, entry), behindStore = 0;
+    // "mov fs:[0], eax" (64 A3 disp32) or "mov fs:[0], reg" (64 89 modrm disp32), disp32 = 0.
+    for (size_t at = from; !behindStore && at + 7 <= from + 64; ++at) {
+        if (file[at] != 0x64) continue;
+        if (file[at + 1] == 0xA3 && !le32(file, at + 2)) behindStore = at + 6;
+        if (file[at + 1] == 0x89 && (file[at + 2] & 0xC7) == 0x05 && !le32(file, at + 3)) behindStore = at + 7;
+    }
+    ASSERT_NE(behindStore, 0u) << "the start routine does not put an exception frame first";
     Bytes changed = file;
-    changed[behindCall] = 0xCC;  // int3
+    changed[behindStore] = 0xCC;  // int3
     expectDamagedMessage(withFileChecksum(changed), "start-routine-fault");
 }
 
