@@ -15,7 +15,7 @@ struct StoredPartHeader {
     uint32_t packedSize;    // bytes of raw deflate data right behind this header
     uint32_t inflatedSize;  // bytes the stream inflates to: .text start up to .rdata end
     uint32_t checksum;      // storedSum of the inflated bytes
-    uint32_t startChecksum; // storedSum of the start section's checked bytes (see below)
+    uint32_t startChecksum; // storedSum of the start section's checked bytes, then of .data's (see below)
     uint32_t importChecksum; // importNamesSum of the import table (see below)
 };
 #pragma pack(pop)
@@ -24,7 +24,9 @@ static_assert(sizeof(StoredPartHeader) == 20, "StoredPartHeader is 20 bytes");
 // the inflater's tables, the memory helpers and the inflater. The start routine itself follows
 // and runs unchecked, from the image's entry point on: the checked bytes run from the section's
 // start to the entry point. So a damaged inflater cannot crash or hang the program before the
-// damage is reported.
+// damage is reported. The same sum goes on over the data section's bytes as the file holds them
+// (its size in memory): tables the program reads before it checks the package, which the loader
+// maps as they are.
 
 // The checksum of the stored part and of the start section's checked bytes: a 32-bit rotate and
 // add over the bytes, so small that the start routine carries its own copy (it must not call the

@@ -19,7 +19,7 @@
 // Defined by the linker script (cmake/stub-layout.ld).
 extern "C" {
 extern BYTE storedCodeStart[], storedCodeEnd[], storedReadOnlyStart[], storedReadOnlyEnd[];
-extern const BYTE storedPart[], startSection[], startUnchecked[];
+extern const BYTE storedPart[], startSection[], startUnchecked[], checkedDataStart[], checkedDataEnd[];
 extern const BYTE __ImageBase[];  // the image's first byte: its DOS header
 void WINAPI entryPoint();
 }
@@ -49,12 +49,14 @@ static inline __attribute__((always_inline)) bool importsIntact() {
            sum == reinterpret_cast<const StoredPartHeader*>(storedPart)->importChecksum;
 }
 
-// Checks the start section's checked bytes (the inflater and its tables), then inflates the
-// stored stream into .text .. .rdata; true when it filled them exactly and the inflated bytes
-// match the stored checksum.
+// Checks the start section's checked bytes (the inflater and its tables) and the data section's
+// initial bytes (nothing has written them yet; the program reads tables there before it looks at
+// the package), then inflates the stored stream into .text .. .rdata; true when it filled them
+// exactly and the inflated bytes match the stored checksum.
 static inline __attribute__((always_inline)) bool inflateStoredPart() {
     const StoredPartHeader* header = reinterpret_cast<const StoredPartHeader*>(storedPart);
-    if (storedSum(startSection, startUnchecked) != header->startChecksum) return false;
+    if (storedSum(checkedDataStart, checkedDataEnd, storedSum(startSection, startUnchecked)) != header->startChecksum)
+        return false;
     const BYTE* packed = storedPart + sizeof(StoredPartHeader);
     DWORD size = static_cast<DWORD>(storedReadOnlyEnd - storedCodeStart);
     if (header->inflatedSize != size || header->packedSize > static_cast<DWORD>(imageEnd() - packed)) return false;

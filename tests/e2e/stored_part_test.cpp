@@ -243,6 +243,24 @@ TEST_F(StoredPartTest, ChangedImportNameIsReportedBeforeTheImportIsCalled) {
     }
 }
 
+// The data section holds tables (pointers into the program's state, access masks) that the
+// program reads before it checks the package, and at its clean-up after the check has failed: the
+// start routine checks its bytes too. A changed pointer there made the program show the damaged
+// message and then crash at its clean-up, with the file's checksum wrong; with the checksum right
+// nothing noticed the change at all.
+TEST_F(StoredPartTest, ChangedByteOfTheDataSectionIsReportedByTheStartRoutine) {
+    if (!config::packer()) GTEST_SKIP() << "velkorin-pack is not part of this build";
+    const Bytes& file = setupFile();
+    if (file.empty()) return;
+    auto data = sectionOf(file, ".data");
+    ASSERT_TRUE(data && data->size >= 4) << "the image has no data section";
+    for (uint32_t at : {0u, 2u, data->size / 2, data->size - 1}) {
+        Bytes changed = file;
+        changed[data->rawOffset + at] ^= 0xFF;
+        expectDamagedMessage(withFileChecksum(changed), "data-byte-" + std::to_string(at));
+    }
+}
+
 // The start routine runs unchecked (something must check first). From its first instructions on,
 // before it sums the imports, a fault in its own code, which only a damaged byte can cause, is
 // reported as damage: here a breakpoint instruction written right behind the store that puts its

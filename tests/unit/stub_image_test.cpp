@@ -90,6 +90,26 @@ TEST(ShippedImage, StoredPartInflatesToTheLinkedCodeAndReadOnlyData) {
               findSection(out, START_SECTION)->virtualSize);
 }
 
+// The start checksum covers the data section's bytes as well: any one of them changed, the
+// stored part no longer reads.
+TEST(ShippedImage, EveryChangedDataByteFailsTheStartChecksum) {
+    PeImage in, out;
+    std::string err;
+    ASSERT_TRUE(readPeImage(readFile(VELKORIN_LINKED_STUB_PATH), &in, &err)) << err;
+    ASSERT_TRUE(readPeImage(readFile(VELKORIN_STUB_PATH), &out, &err)) << err;
+    uint32_t storedAt = findSection(in, START_SECTION)->virtualSize;
+    const PeSection* data = findSection(out, ".data");
+    ASSERT_TRUE(data && data->virtualSize);
+    Bytes inflated;
+    ASSERT_TRUE(readStoredPart(writePeImage(out), storedAt, &inflated, &err)) << err;
+    for (uint32_t i = 0; i < data->virtualSize; ++i) {
+        PeImage changed = out;
+        for (PeSection& section : changed.sections)
+            if (section.name == ".data") section.data.at(i) ^= 0x01;
+        EXPECT_FALSE(readStoredPart(writePeImage(changed), storedAt, &inflated, &err)) << "data byte " << i;
+    }
+}
+
 TEST(ShippedImage, NoSectionIsWritableAndExecutableAndImportsAndResourcesStayReal) {
     Bytes linked = readFile(VELKORIN_LINKED_STUB_PATH), shipped = readFile(VELKORIN_STUB_PATH);
     PeImage in, out;

@@ -115,6 +115,16 @@ bool checkLayout(const PeImage& image, std::string* err) {
     return true;
 }
 
+// The sum goes on over the data section's bytes in memory (its virtual size; what the file lacks
+// of it the loader fills with zeros), as the start routine sums them between its two symbols.
+uint32_t dataSum(const PeImage& image, uint32_t sum) {
+    for (const PeSection& section : image.sections) {
+        if (section.name != ".data") continue;
+        for (uint32_t i = 0; i < section.virtualSize; ++i) sum = storedStep(sum, i < section.data.size() ? section.data[i] : 0);
+    }
+    return sum;
+}
+
 }  // namespace
 
 bool writeShippedImage(const Bytes& linked, Bytes* shipped, ShippedReport* report, std::string* err) {
@@ -141,7 +151,7 @@ bool writeShippedImage(const Bytes& linked, Bytes* shipped, ShippedReport* repor
     if (!sumImportNames(image, &importChecksum)) return fail(err, "the import table is damaged or has no lookup tables");
     StoredPartHeader header{static_cast<uint32_t>(packed.size()), static_cast<uint32_t>(stored.size()),
                             storedSum(stored.data(), stored.data() + stored.size()),
-                            storedSum(start.data.data(), start.data.data() + checked), importChecksum};
+                            dataSum(image, storedSum(start.data.data(), start.data.data() + checked)), importChecksum};
     const uint8_t* h = reinterpret_cast<const uint8_t*>(&header);
     start.data.insert(start.data.end(), h, h + sizeof header);
     start.data.insert(start.data.end(), packed.begin(), packed.end());
@@ -220,7 +230,7 @@ std::string formatReport(const ShippedReport& r, uint32_t limit) {
     std::snprintf(ratio, sizeof ratio, "deflated, %.1f %% of its size",
                   r.storedSize ? 100.0 * r.packedSize / r.storedSize : 0.0);
     text += row("stored part, in file", r.packedSize + static_cast<uint32_t>(sizeof(StoredPartHeader)), ratio);
-    text += row("data", r.dataSize, "kept plain: the inflater's state");
+    text += row("data", r.dataSize, "kept plain; summed by the start routine");
     text += row("imports", r.importsSize);
     text += row("resources", r.resourcesSize);
     text += row("bytes left", left > 0 ? static_cast<uint32_t>(left) : 0);
@@ -239,7 +249,8 @@ bool readStoredPart(const Bytes& shipped, uint32_t storedAt, Bytes* inflated, st
         return fail(err, "the import table's checksum does not match");
     uint32_t entry = optionalU32(image, optEntryPoint);
     uint32_t checked = entry - start->virtualAddress;
-    if (entry < start->virtualAddress || checked > storedAt || storedSum(start->data.data(), start->data.data() + checked) != startChecksum)
+    if (entry < start->virtualAddress || checked > storedAt ||
+        dataSum(image, storedSum(start->data.data(), start->data.data() + checked)) != startChecksum)
         return fail(err, "the start section's checksum does not match");
     if (start->data.size() - storedAt - sizeof(StoredPartHeader) < packedSize)
         return fail(err, "the stored stream runs past the start section");
