@@ -7,6 +7,7 @@ import argparse
 import collections
 import hashlib
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -177,6 +178,8 @@ def crashed_while_binding(err):
     attached = set()
     for line in err.splitlines():
         thread, _, rest = line.partition(":")
+        if not re.fullmatch(r"[0-9a-f]{4,8}", thread):
+            continue  # not a line of a debug channel ("wine: Unhandled exception ..." has no thread)
         if rest.startswith("trace:module:process_attach"):
             attached.add(thread)
         elif "Unhandled exception" in rest:
