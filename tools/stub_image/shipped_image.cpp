@@ -115,13 +115,13 @@ bool checkLayout(const PeImage& image, std::string* err) {
     return true;
 }
 
-// The sum goes on over the data section's bytes in memory (its virtual size; what the file lacks
-// of it the loader fills with zeros), as the start routine sums them between its two symbols.
-uint32_t dataSum(const PeImage& image, uint32_t sum) {
-    for (const PeSection& section : image.sections) {
-        if (section.name != ".data") continue;
-        for (uint32_t i = 0; i < section.virtualSize; ++i) sum = storedStep(sum, i < section.data.size() ? section.data[i] : 0);
-    }
+// What the start routine checks first: the start section's bytes before the entry point, then
+// the data section's bytes in memory (its virtual size; what the file lacks of it the loader fills
+// with zeros), as the routine sums them between its two symbols.
+uint32_t startChecksumOf(const PeImage& image, const PeSection& start, uint32_t checked) {
+    uint32_t sum = storedSum(start.data.data(), start.data.data() + checked);
+    if (const PeSection* data = findSection(image, ".data"))
+        for (uint32_t i = 0; i < data->virtualSize; ++i) sum = storedStep(sum, i < data->data.size() ? data->data[i] : 0);
     return sum;
 }
 
@@ -151,7 +151,7 @@ bool writeShippedImage(const Bytes& linked, Bytes* shipped, ShippedReport* repor
     if (!sumImportNames(image, &importChecksum)) return fail(err, "the import table is damaged or has no lookup tables");
     StoredPartHeader header{static_cast<uint32_t>(packed.size()), static_cast<uint32_t>(stored.size()),
                             storedSum(stored.data(), stored.data() + stored.size()),
-                            dataSum(image, storedSum(start.data.data(), start.data.data() + checked)), importChecksum};
+                            startChecksumOf(image, start, checked), importChecksum};
     const uint8_t* h = reinterpret_cast<const uint8_t*>(&header);
     start.data.insert(start.data.end(), h, h + sizeof header);
     start.data.insert(start.data.end(), packed.begin(), packed.end());
@@ -250,7 +250,7 @@ bool readStoredPart(const Bytes& shipped, uint32_t storedAt, Bytes* inflated, st
     uint32_t entry = optionalU32(image, optEntryPoint);
     uint32_t checked = entry - start->virtualAddress;
     if (entry < start->virtualAddress || checked > storedAt ||
-        dataSum(image, storedSum(start->data.data(), start->data.data() + checked)) != startChecksum)
+        startChecksumOf(image, *start, checked) != startChecksum)
         return fail(err, "the start section's checksum does not match");
     if (start->data.size() - storedAt - sizeof(StoredPartHeader) < packedSize)
         return fail(err, "the stored stream runs past the start section");
