@@ -6,6 +6,7 @@
 #include "system/paths.h"
 
 #include "support/heap.h"
+#include "support/text_compare.h"
 
 static bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -71,6 +72,15 @@ static bool holdsDoubleBackslash(const char* text) {
 }
 
 bool isBareDrive(const char* path) { return isLetter(path[0]) && path[1] == ':' && path[2] == 0; }
+
+bool folderHolds(const char* folder, const char* path) {
+    DWORD length = textLength(folder);
+    char* start = duplicateText(path);
+    if (start && textLength(start) > length && start[length] == '\\') start[length] = 0;
+    bool inside = start && !start[length] && sameTextIgnoringCase(start, folder);
+    heapFree(start);
+    return inside;
+}
 
 // "\\server\share": a server name, then a backslash and a share of at least one character.
 static bool isNetworkPath(const char* path) {

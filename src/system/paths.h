@@ -27,3 +27,5 @@ char* parentPath(const char* path);
 bool isValidPath(const char* path);
 // Whether a path is a bare drive: a letter and a colon, nothing more.
 bool isBareDrive(const char* path);
+// Whether the folder holds the path somewhere below it (letters compared ignoring case).
+bool folderHolds(const char* folder, const char* path);

@@ -165,6 +165,29 @@ static void showPath(HWND page, const char* path) {
     heapFree(shown);
 }
 
+// A file that another program holds open, even only to read it (a virus scanner, the shell's
+// look at a link's target), goes when that program lets it go, not when it is deleted: its
+// folder still lists it when the folder's turn comes. The folders left over are looked at again
+// until they are all gone or the deletion patience has run out; the one that holds this program
+// itself (a silent removal) is left to the script that deletes the program.
+static void removeLateEmptiedFolders() {
+    DWORD start = GetTickCount();
+    for (;;) {
+        bool waiting = false;
+        for (int i = 0; i < listCount(&state.leftoverPaths);) {
+            const char* path = listAt(&state.leftoverPaths, i);
+            if (folderIsEmpty(path, true) && RemoveDirectoryA(path)) {
+                listRemoveAt(&state.leftoverPaths, i);
+                continue;
+            }
+            waiting |= !folderHolds(path, state.programFilePath);
+            ++i;
+        }
+        if (!waiting || GetTickCount() - start > deletionPatience) return;
+        Sleep(50);
+    }
+}
+
 // Waits while the page asks whether to stop, obeys a stop, moves the bar and paces short logs.
 static bool pacedCheckPoint(HWND page, int line, int lines) {
     if (!workerCheckPoint()) return false;
@@ -191,6 +214,7 @@ static DWORD removeEntries(HWND page) {
         if (stepShown) setPageText(page, stepLabel, removalStepText(kind));
         showPath(page, kind == 'a' || kind == 'b' || kind == 'g' || kind == 'h' ? field(0) : "");
     }
+    removeLateEmptiedFolders();
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
     if (!workerCheckPoint()) return 0;
     SetEvent(state.uninstallDoneEvent);

@@ -8,6 +8,7 @@
 #include "startup/startup_stages.h"
 #include "support/heap.h"
 #include "support/text_compare.h"
+#include "system/paths.h"
 #include "ui/dialog_templates.h"
 #include "ui/messages.h"
 #include "ui/page_procedure.h"
@@ -100,16 +101,6 @@ static DWORD runSecondStage(const char* caption) {
     return exitCancelled;  // the entry sees a completed removal by its event
 }
 
-// Whether folder holds path somewhere below it.
-static bool holds(const char* folder, const char* path) {
-    DWORD length = textLength(folder);
-    char* start = duplicateText(path);
-    if (start && textLength(start) > length && start[length] == '\\') start[length] = 0;
-    bool inside = start && !start[length] && sameTextIgnoringCase(start, folder);
-    heapFree(start);
-    return inside;
-}
-
 // A silent removal: no copy, no window, no question, in this process, so that the caller's wait
 // ends with the removal and the exit code tells its result. The program's own file and the
 // folders that only it kept are deleted by the script once the program has ended, deepest first.
@@ -123,7 +114,7 @@ static DWORD runSilentRemoval() {
     StringList folders = {};
     listCreate(&folders, 4);
     for (int i = 0; i < listCount(&state.leftoverPaths); ++i)
-        if (holds(listAt(&state.leftoverPaths, i), state.programFilePath)) listAppend(&folders, listAt(&state.leftoverPaths, i));
+        if (folderHolds(listAt(&state.leftoverPaths, i), state.programFilePath)) listAppend(&folders, listAt(&state.leftoverPaths, i));
     listSort(&folders, sortByLength);
     StringList deepestFirst = {};
     listCreate(&deepestFirst, 4);

@@ -11,7 +11,8 @@ namespace e2e {
 
 namespace fs = std::filesystem;
 
-HeldFile::HeldFile(WineSession& wine, const std::string& windowsPath, std::chrono::milliseconds longest)
+HeldFile::HeldFile(WineSession& wine, const std::string& windowsPath, std::chrono::milliseconds longest,
+                   bool letsDelete)
     : wine_(wine), longest_(longest) {
     static int count = 0;
     std::string tag = std::to_string(++count);
@@ -22,9 +23,11 @@ HeldFile::HeldFile(WineSession& wine, const std::string& windowsPath, std::chron
     setenv("VELKORIN_HOLD_READY", readyMarker_.c_str(), 1);
     setenv("VELKORIN_HOLD_RELEASE", releaseMarker_.c_str(), 1);
     setenv("VELKORIN_HOLD_MS", std::to_string(limit.count()).c_str(), 1);
+    setenv("VELKORIN_HOLD_SHARE_DELETE", letsDelete ? "1" : "0", 1);
     holder_.emplace(wine_.start(WineSession::windowsPathOf(config::win32Tests()),
                                 {"--gtest_filter=PackagedSetup.HoldsTheFileNamedInTheEnvironment"}, longest_ + 30s));
-    for (const char* name : {"VELKORIN_HOLD_FILE", "VELKORIN_HOLD_READY", "VELKORIN_HOLD_RELEASE", "VELKORIN_HOLD_MS"})
+    for (const char* name : {"VELKORIN_HOLD_FILE", "VELKORIN_HOLD_READY", "VELKORIN_HOLD_RELEASE", "VELKORIN_HOLD_MS",
+                             "VELKORIN_HOLD_SHARE_DELETE"})
         unsetenv(name);
     // The holder needs one Wine start; a generous limit, since it only matters when the start fails.
     auto deadline = std::chrono::steady_clock::now() + 60s * config::timeScale();

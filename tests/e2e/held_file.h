@@ -10,10 +10,12 @@ namespace e2e {
 
 // Starts the Win32 test program's holder on a file of drive C: and waits until it holds the file
 // open (it writes a ready marker), so a test never guesses how long a Wine start takes. The
-// holder lets go on release() (a release marker), or after `longest` at the latest.
+// holder lets go on release() (a release marker), or after `longest` at the latest. With
+// `letsDelete` others may delete the file while it is held (it goes when the holder lets go).
 class HeldFile {
 public:
-    HeldFile(WineSession& wine, const std::string& windowsPath, std::chrono::milliseconds longest = 60s);
+    HeldFile(WineSession& wine, const std::string& windowsPath, std::chrono::milliseconds longest = 60s,
+             bool letsDelete = false);
     ~HeldFile() { release(); }
     HeldFile(const HeldFile&) = delete;
     HeldFile& operator=(const HeldFile&) = delete;

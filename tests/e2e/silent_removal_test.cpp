@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "e2e_config.h"
+#include "held_file.h"
 #include "removal_support.h"
 #include "setup_files.h"
 #include "wine_session.h"
@@ -71,6 +72,36 @@ TEST_F(SilentRemoval, AUserFileKeepsItsFolderAndNothingElseStays) {
               (std::vector<std::string>{"+ Program Files/Velkorin Removal", "+ Program Files/Velkorin Removal/docs",
                                         "+ Program Files/Velkorin Removal/docs/notes.txt = " + notes}))
         << "leftovers stay in a silent removal; only the user's file and the folders holding it";
+    std::filesystem::remove_all(wine.hostPath(installPath));
+    std::filesystem::remove_all(wine.hostPath(sharedFolder));
+}
+
+// Another program reads a file (and lets others delete it, as a virus scanner does) while the
+// removal runs: the file is deleted, but goes only when that program lets go, after its folder's
+// turn. The folder still goes, and with it the installation folder.
+TEST_F(SilentRemoval, AFolderWhoseFileAnotherProgramStillReadsGoesOnceItLetsGo) {
+    PrefixPicture before = takePicture(wine);
+    ASSERT_EQ(installProject(wine, "removal"), "");
+    HeldFile reader(wine, std::string(installPath) + "\\docs\\guide.txt", 60s, true);
+    ASSERT_TRUE(reader.held());
+    BackgroundRun removal = wine.start(uninstaller, {"S"}, 60s * config::timeScale());
+    // The INI file's line comes after the files' in the log, so its file goes first: once it is
+    // gone, the removal is a few entries away from the docs folder. The reader lets go later.
+    std::filesystem::path ini = wine.hostPath(std::string(installPath) + "\\removal.ini");
+    for (int wait = 0; wait < 3000 && std::filesystem::exists(ini); ++wait) std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(std::filesystem::exists(ini)) << "the removal did not reach the INI file";
+    std::this_thread::sleep_for(300ms);
+    reader.release();
+    WindowsRun run = removal.wait(60s * config::timeScale());
+    ASSERT_TRUE(run.ended) << describe(run.driver);
+    EXPECT_EQ(run.exitCode, 0u);
+    for (int wait = 0; wait < 100 && std::filesystem::exists(wine.hostPath(installPath)); ++wait)
+        std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(pictureDifferences(before, takePicture(wine)),
+              (std::vector<std::string>{"+ Program Files/Common Files/Velkorin Removal Shared",
+                                        "+ Program Files/Common Files/Velkorin Removal Shared/removal-common.dat = "
+                                        "shared bytes\r\n"}))
+        << "only the shared file stays, as in every silent removal";
     std::filesystem::remove_all(wine.hostPath(installPath));
     std::filesystem::remove_all(wine.hostPath(sharedFolder));
 }

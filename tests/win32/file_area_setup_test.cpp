@@ -4,6 +4,7 @@
 
 #include "fresh_state.h"
 #include <windows.h>
+#include <string.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -43,10 +44,14 @@ TEST(PackagedSetup, ExtractsTheSetupFileNamedInTheEnvironment) {
 // Holds the file VELKORIN_HOLD_FILE open for reading. It writes the file VELKORIN_HOLD_READY once the
 // file is held, and lets go when VELKORIN_HOLD_RELEASE appears or after VELKORIN_HOLD_MS at the latest,
 // so the e2e test that starts it waits for the hold instead of guessing how long a start takes.
+// With VELKORIN_HOLD_SHARE_DELETE=1 it lets others delete the file meanwhile, as a virus scanner
+// does: the file then goes when the holder lets go.
 TEST(PackagedSetup, HoldsTheFileNamedInTheEnvironment) {
     const char* path = getenv("VELKORIN_HOLD_FILE");
     if (!path) GTEST_SKIP() << "run by the e2e tests of files in use";
-    HANDLE held = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const char* shareDelete = getenv("VELKORIN_HOLD_SHARE_DELETE");
+    DWORD share = FILE_SHARE_READ | (shareDelete && strcmp(shareDelete, "1") == 0 ? FILE_SHARE_DELETE : 0);
+    HANDLE held = CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const char* ready = getenv("VELKORIN_HOLD_READY");
     const char* release = getenv("VELKORIN_HOLD_RELEASE");
