@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "e2e_config.h"
 #include "wizard_driving.h"
@@ -132,6 +135,92 @@ TEST_F(WizardCancel, CancelWhileInstallingRollsBackToTheSnapshot) {
     PrefixState after = prefixState(wine);
     expectSameLines({}, added(before, after), "left behind after the rollback");
     expectSameLines({}, removed(before, after), "lost by the rollback");
+}
+
+// The check points the tally file lists, and whether one of them holds the worker.
+struct HoldTally {
+    unsigned reached = 0;
+    bool holding = false;
+};
+
+HoldTally readHoldTally(const std::filesystem::path& file, unsigned hold) {
+    HoldTally tally;
+    std::ifstream in(file);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        unsigned number = 0;
+        std::string word;
+        fields >> number >> word;
+        tally.reached = std::max(tally.reached, number);
+        tally.holding |= number == hold && word == "hold";
+    }
+    return tally;
+}
+
+// The user's Cancel on the installing page, answered Yes while the worker stands at each of its
+// check points in turn (the check-point test build holds it there until the test lets it go,
+// with the question open): after the rollback the prefix equals its snapshot. The run in which
+// the held check point is never reached is the complete installation, which ends the walk.
+TEST_F(WizardCancel, CancelAtEveryCheckPointOfTheInstallationRollsBackToTheSnapshot) {
+    ASSERT_TRUE(std::filesystem::exists(config::checkpointStub())) << config::checkpointStub();
+    WizardPackage package;
+    package.name = "Velkorin Held";
+    package.pages = "language = false\nwelcome = false\nlicense = false\nreadme = false\ndestination = false\n"
+                    "start_menu = false\nready = true\ninstalling = true\nfinish = true\n";
+    package.stub = config::checkpointStub();
+    std::string held = buildWizardPackage(wine, package, "held");
+    ASSERT_FALSE(held.empty());
+    const std::string heldCaption = "Velkorin Held 1.0 Setup";
+    PrefixState before = prefixState(wine);
+    unsigned cancelled = 0;
+    bool completed = false;
+    for (unsigned hold = 1; hold <= 60 && !completed; ++hold) {
+        SCOPED_TRACE("held at check point " + std::to_string(hold));
+        std::filesystem::path tally = wine.scratch() / ("hold-tally-" + std::to_string(hold) + ".txt");
+        std::filesystem::path release = wine.scratch() / ("hold-release-" + std::to_string(hold));
+        WizardRun wizard(wine, heldCaption);
+        ASSERT_TRUE(wizard.startWithEnvironment(
+            held, {{"VELKORIN_CHECKPOINT_HOLD", std::to_string(hold)},
+                   {"VELKORIN_CHECKPOINT_TALLY", WineSession::windowsPathOf(tally)},
+                   {"VELKORIN_CHECKPOINT_RELEASE", WineSession::windowsPathOf(release)}}));
+        ASSERT_TRUE(wizard.page("Ready To Install"));
+        wizard.click(next);
+        // Until the worker holds, or the installation has run past every check point.
+        auto deadline = std::chrono::steady_clock::now() + config::scaled(30s);
+        HoldTally seen;
+        bool finished = false;
+        while (!finished && std::chrono::steady_clock::now() < deadline) {
+            seen = readHoldTally(tally, hold);
+            if (seen.holding) break;
+            finished = wine.driver({"use", wizard.frameHandle(), "wait-page", "Installation Completed", "50"}).exitCode == 0;
+        }
+        if (!seen.holding) {
+            ASSERT_TRUE(finished) << "the worker neither held nor finished";
+            completed = true;
+            wizard.click(cancel);
+            EXPECT_EQ(wizard.finish().exitCode, 0u) << "the complete installation";
+            removeAdded(wine, before, prefixState(wine));
+            break;
+        }
+        wizard.click(cancel);
+        std::optional<DialogDump> box = wizard.box();
+        std::ofstream(release) << "go\n";
+        ASSERT_TRUE(box);
+        EXPECT_EQ(box->text(messageTextId).value_or("<no text>"), quitWhileInstalling);
+        wizard.answer(*box, boxYes);
+        WindowsRun ended = wizard.finish();
+        ASSERT_TRUE(ended.ended) << describe(ended.driver);
+        EXPECT_EQ(ended.exitCode, exitCancelled);
+        PrefixState after = prefixState(wine);
+        expectSameLines({}, added(before, after), "left behind after the rollback");
+        expectSameLines({}, removed(before, after), "lost by the rollback");
+        removeAdded(wine, before, after);  // the next run starts from the snapshot whatever this one left
+        ++cancelled;
+    }
+    EXPECT_TRUE(completed) << "a run passed every check point";
+    // The group, the folders and files, two shortcuts, the registry values and the finishing step.
+    EXPECT_GE(cancelled, 8u) << "check points cancelled at";
 }
 
 TEST_F(WizardCancel, EnterGoesOnAndEscapeAsksTheCancelQuestion) {

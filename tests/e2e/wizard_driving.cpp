@@ -34,6 +34,16 @@ void WizardRun::makeReadable(DialogDump* dump) const {
 
 bool WizardRun::start(const std::string& setup, const std::vector<std::string>& args) {
     run_.emplace(wine_.start(setup, args, 120s));
+    return findFrame();
+}
+
+bool WizardRun::startWithEnvironment(const std::string& setup,
+                                     const std::vector<std::pair<std::string, std::string>>& environment) {
+    run_.emplace(wine_.startWithEnvironment(setup, {}, environment, 120s));
+    return findFrame();
+}
+
+bool WizardRun::findFrame() {
     ProcessResult found = wine_.driver({"wait-dialog", caption_, "30000"}, 60s);
     DialogDump dump = parseDialogDump(found.output);
     frameHandle_ = dump.handle;
@@ -168,7 +178,10 @@ std::string buildWizardPackage(WineSession& wine, const WizardPackage& package, 
         << package.more << "\n";
     std::string error;
     fs::path out = wine.scratch() / (file + ".exe");
-    if (!buildSetupFile(project / "project.toml", out, wine.scratch(), &error)) {
+    bool built = package.stub.empty()
+                     ? buildSetupFile(project / "project.toml", out, wine.scratch(), &error)
+                     : buildSetupFileWithStub(project / "project.toml", out, wine.scratch(), package.stub, &error);
+    if (!built) {
         ADD_FAILURE() << error;
         return "";
     }

@@ -35,6 +35,8 @@ public:
 
     // Starts the setup file without arguments and waits for the frame; false when none came.
     bool start(const std::string& setup, const std::vector<std::string>& args = {});
+    // Like start, with variables added to the program's environment (NAME, VALUE pairs).
+    bool startWithEnvironment(const std::string& setup, const std::vector<std::pair<std::string, std::string>>& environment);
     // Waits for the page with this title ("*": any) and returns its controls; nullopt when it did
     // not come (the failure is recorded).
     std::optional<DialogDump> page(const std::string& title, std::chrono::milliseconds wait = std::chrono::seconds(15));
@@ -68,6 +70,7 @@ public:
     void screenshot(const std::string& name);
 
 private:
+    bool findFrame();
     ProcessResult drive(std::vector<std::string> commands);
     std::string readable(const std::string& ansi) const;
     void makeReadable(DialogDump* dump) const;
@@ -87,6 +90,7 @@ struct WizardPackage {
     std::string more;      // further tables
     std::string languages = "\"English\", \"German\"";  // the offered languages, as TOML list items
     size_t largeFiles = 0;  // 256 KiB files of varied bytes added (a slower, larger installation)
+    std::filesystem::path stub;  // the stub the setup file is built on; empty: the shipped one
 };
 // Builds the setup file and copies it to C:\setups\<file>.exe; "" after a recorded failure.
 std::string buildWizardPackage(WineSession& wine, const WizardPackage& package, const std::string& file);
