@@ -66,11 +66,16 @@ static void removeFile(HWND page, const char* path) {
     if (!gone) listAppend(&state.rebootDeletePaths, path);
 }
 
-// An empty (or missing) folder goes; one that holds anything is left over.
+// True when the folder was empty and is gone now (or was not there).
+static bool removedIfEmpty(const char* path) {
+    return folderIsEmpty(path, true) && (RemoveDirectoryA(path) || isNotFound(GetLastError()));
+}
+
+// An empty (or missing) folder goes; one that holds anything is left over, and so is an empty one
+// the system refuses to remove now (another program has it open).
 static void removeFolder(const char* path) {
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
-    if (folderIsEmpty(path, true)) RemoveDirectoryA(path);
-    else listAppend(&state.leftoverPaths, path);
+    if (!removedIfEmpty(path)) listAppend(&state.leftoverPaths, path);
 }
 
 // Shows a registry failure other than not-found: key text, then the system's message last.
@@ -167,7 +172,8 @@ static void showPath(HWND page, const char* path) {
 
 // A file that another program holds open, even only to read it (a virus scanner, the shell's
 // look at a link's target), goes when that program lets it go, not when it is deleted: its
-// folder still lists it when the folder's turn comes. The folders left over are looked at again
+// folder still lists it when the folder's turn comes; a folder another program has open cannot
+// be removed until it lets go either. The folders left over are looked at again
 // until they are all gone or the deletion patience has run out; the one that holds this program
 // itself (a silent removal) is left to the script that deletes the program.
 static void removeLateEmptiedFolders() {
@@ -176,7 +182,7 @@ static void removeLateEmptiedFolders() {
         bool waiting = false;
         for (int i = 0; i < listCount(&state.leftoverPaths);) {
             const char* path = listAt(&state.leftoverPaths, i);
-            if (folderIsEmpty(path, true) && RemoveDirectoryA(path)) {
+            if (removedIfEmpty(path)) {
                 listRemoveAt(&state.leftoverPaths, i);
                 continue;
             }

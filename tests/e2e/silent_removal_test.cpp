@@ -76,22 +76,23 @@ TEST_F(SilentRemoval, AUserFileKeepsItsFolderAndNothingElseStays) {
     std::filesystem::remove_all(wine.hostPath(sharedFolder));
 }
 
-// Another program reads a file (and lets others delete it, as a virus scanner does) while the
-// removal runs: the file is deleted, but goes only when that program lets go, after its folder's
-// turn. The folder still goes, and with it the installation folder.
-TEST_F(SilentRemoval, AFolderWhoseFileAnotherProgramStillReadsGoesOnceItLetsGo) {
+// Another program has a file or folder of the installation open while the removal runs and lets
+// go of it shortly after the folder's turn: the folder still goes, and with it the installation
+// folder. HELD is below the installation folder; with `letsDelete` the holder lets others delete
+// it meanwhile, as a virus scanner does with a file.
+void expectRemovedDespiteHolder(WineSession& wine, const std::string& held, bool letsDelete) {
     PrefixPicture before = takePicture(wine);
     ASSERT_EQ(installProject(wine, "removal"), "");
-    HeldFile reader(wine, std::string(installPath) + "\\docs\\guide.txt", 60s, true);
-    ASSERT_TRUE(reader.held());
+    HeldFile holder(wine, std::string(installPath) + "\\" + held, 60s, letsDelete);
+    ASSERT_TRUE(holder.held());
     BackgroundRun removal = wine.start(uninstaller, {"S"}, 60s * config::timeScale());
     // The INI file's line comes after the files' in the log, so its file goes first: once it is
-    // gone, the removal is a few entries away from the docs folder. The reader lets go later.
+    // gone, the removal is a few entries away from the docs folder. The holder lets go later.
     std::filesystem::path ini = wine.hostPath(std::string(installPath) + "\\removal.ini");
     for (int wait = 0; wait < 3000 && std::filesystem::exists(ini); ++wait) std::this_thread::sleep_for(10ms);
     EXPECT_FALSE(std::filesystem::exists(ini)) << "the removal did not reach the INI file";
     std::this_thread::sleep_for(300ms);
-    reader.release();
+    holder.release();
     WindowsRun run = removal.wait(60s * config::timeScale());
     ASSERT_TRUE(run.ended) << describe(run.driver);
     EXPECT_EQ(run.exitCode, 0u);
@@ -104,6 +105,16 @@ TEST_F(SilentRemoval, AFolderWhoseFileAnotherProgramStillReadsGoesOnceItLetsGo) 
         << "only the shared file stays, as in every silent removal";
     std::filesystem::remove_all(wine.hostPath(installPath));
     std::filesystem::remove_all(wine.hostPath(sharedFolder));
+}
+
+// The file is deleted, but goes only when the reader lets go: its folder still lists it.
+TEST_F(SilentRemoval, AFolderWhoseFileAnotherProgramStillReadsGoesOnceItLetsGo) {
+    expectRemovedDespiteHolder(wine, "docs\\guide.txt", true);
+}
+
+// The empty folder cannot be removed while another program has it open.
+TEST_F(SilentRemoval, AFolderAnotherProgramHasOpenGoesOnceItLetsGo) {
+    expectRemovedDespiteHolder(wine, "docs", false);
 }
 
 TEST_F(SilentRemoval, AFileInUseWaitsForTheRestartWithExitCode3010) {

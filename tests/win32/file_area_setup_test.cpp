@@ -41,7 +41,7 @@ TEST(PackagedSetup, ExtractsTheSetupFileNamedInTheEnvironment) {
     fflush(stdout);
 }
 
-// Holds the file VELKORIN_HOLD_FILE open for reading. It writes the file VELKORIN_HOLD_READY once the
+// Holds the file (or folder) VELKORIN_HOLD_FILE open for reading. It writes the file VELKORIN_HOLD_READY once the
 // file is held, and lets go when VELKORIN_HOLD_RELEASE appears or after VELKORIN_HOLD_MS at the latest,
 // so the e2e test that starts it waits for the hold instead of guessing how long a start takes.
 // With VELKORIN_HOLD_SHARE_DELETE=1 it lets others delete the file meanwhile, as a virus scanner
@@ -51,7 +51,8 @@ TEST(PackagedSetup, HoldsTheFileNamedInTheEnvironment) {
     if (!path) GTEST_SKIP() << "run by the e2e tests of files in use";
     const char* shareDelete = getenv("VELKORIN_HOLD_SHARE_DELETE");
     DWORD share = FILE_SHARE_READ | (shareDelete && strcmp(shareDelete, "1") == 0 ? FILE_SHARE_DELETE : 0);
-    HANDLE held = CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr);
+    // A folder is held as well (backup semantics open folders; they change nothing for a file).
+    HANDLE held = CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     const char* ready = getenv("VELKORIN_HOLD_READY");
     const char* release = getenv("VELKORIN_HOLD_RELEASE");
