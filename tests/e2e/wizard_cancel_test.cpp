@@ -65,6 +65,23 @@ protected:
         wizard.page(titles[index]);
     }
 
+    // The question of a Cancel while installing, Yes, the run's end with exit code 1 and the
+    // prefix compared with its snapshot; returns the prefix as the rollback left it.
+    PrefixState rollBackAndCompare(WizardRun& wizard, const std::optional<DialogDump>& box, const PrefixState& before) {
+        EXPECT_TRUE(box) << "no question";
+        if (box) {
+            EXPECT_EQ(box->text(messageTextId).value_or("<no text>"), quitWhileInstalling);
+            wizard.answer(*box, boxYes);
+        }
+        WindowsRun ended = wizard.finish();
+        EXPECT_TRUE(ended.ended) << describe(ended.driver);
+        EXPECT_EQ(ended.exitCode, exitCancelled);
+        PrefixState after = prefixState(wine);
+        expectSameLines({}, added(before, after), "left behind after the rollback");
+        expectSameLines({}, removed(before, after), "lost by the rollback");
+        return after;
+    }
+
     // Cancel, the question with its text, Yes, and the run's end with exit code 1.
     void cancelOnPage(WizardRun& wizard, const std::string& question) {
         wizard.click(cancel);
@@ -125,16 +142,7 @@ TEST_F(WizardCancel, CancelWhileInstallingRollsBackToTheSnapshot) {
     // One driver run: Install, then Cancel as soon as the installing page is there.
     wine.driver({"wait-dialog", caption, "1000", "click", std::to_string(next), "wait-page", "Installing...", "15000",
                  "click", std::to_string(cancel)});
-    std::optional<DialogDump> box = wizard.box();
-    ASSERT_TRUE(box);
-    EXPECT_EQ(box->text(messageTextId).value_or("<no text>"), quitWhileInstalling);
-    wizard.answer(*box, boxYes);
-    WindowsRun ended = wizard.finish();
-    ASSERT_TRUE(ended.ended) << describe(ended.driver);
-    EXPECT_EQ(ended.exitCode, exitCancelled);
-    PrefixState after = prefixState(wine);
-    expectSameLines({}, added(before, after), "left behind after the rollback");
-    expectSameLines({}, removed(before, after), "lost by the rollback");
+    rollBackAndCompare(wizard, wizard.box(), before);
 }
 
 // The check points the tally file lists, and whether one of them holds the worker.
@@ -205,16 +213,8 @@ TEST_F(WizardCancel, CancelAtEveryCheckPointOfTheInstallationRollsBackToTheSnaps
         }
         wizard.click(cancel);
         std::optional<DialogDump> box = wizard.box();
-        std::ofstream(release) << "go\n";
-        ASSERT_TRUE(box);
-        EXPECT_EQ(box->text(messageTextId).value_or("<no text>"), quitWhileInstalling);
-        wizard.answer(*box, boxYes);
-        WindowsRun ended = wizard.finish();
-        ASSERT_TRUE(ended.ended) << describe(ended.driver);
-        EXPECT_EQ(ended.exitCode, exitCancelled);
-        PrefixState after = prefixState(wine);
-        expectSameLines({}, added(before, after), "left behind after the rollback");
-        expectSameLines({}, removed(before, after), "lost by the rollback");
+        std::ofstream(release) << "go\n";  // the worker goes on to the check point's wait
+        PrefixState after = rollBackAndCompare(wizard, box, before);
         removeAdded(wine, before, after);  // the next run starts from the snapshot whatever this one left
         ++cancelled;
     }
