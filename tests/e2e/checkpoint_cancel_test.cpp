@@ -16,6 +16,7 @@
 #include <set>
 #include <sstream>
 
+#include "checkpoint_tally.h"
 #include "e2e_config.h"
 #include "prefix_snapshot.h"
 #include "setup_files.h"
@@ -94,32 +95,6 @@ const unsigned expectedCheckPoints = 11;
 void writeHostFile(const std::filesystem::path& path, const std::string& text) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
-
-struct Tally {
-    unsigned passed = 0;   // check points that let the worker go on
-    unsigned stopped = 0;  // the check point that stopped it; 0 when none did
-    unsigned last = 0;     // the highest number seen
-};
-
-Tally readTally(const std::filesystem::path& file) {
-    Tally tally;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::istringstream fields(line);
-        unsigned number = 0;
-        std::string word;
-        fields >> number >> word;
-        if (word == "stop") {
-            tally.stopped = number;
-        } else {
-            ++tally.passed;
-        }
-        if (number > tally.last) tally.last = number;
-    }
-    return tally;
 }
 
 struct PrefixState {

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <thread>
 
+#include "checkpoint_tally.h"
 #include "e2e_config.h"
 #include "wizard_driving.h"
 
@@ -145,27 +146,6 @@ TEST_F(WizardCancel, CancelWhileInstallingRollsBackToTheSnapshot) {
     rollBackAndCompare(wizard, wizard.box(), before);
 }
 
-// The check points the tally file lists, and whether one of them holds the worker.
-struct HoldTally {
-    unsigned reached = 0;
-    bool holding = false;
-};
-
-HoldTally readHoldTally(const std::filesystem::path& file, unsigned hold) {
-    HoldTally tally;
-    std::ifstream in(file);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        unsigned number = 0;
-        std::string word;
-        fields >> number >> word;
-        tally.reached = std::max(tally.reached, number);
-        tally.holding |= number == hold && word == "hold";
-    }
-    return tally;
-}
-
 // The user's Cancel on the installing page, answered Yes while the worker stands at each of its
 // check points in turn (the check-point test build holds it there until the test lets it go,
 // with the question open): after the rollback the prefix equals its snapshot. The run in which
@@ -196,14 +176,13 @@ TEST_F(WizardCancel, CancelAtEveryCheckPointOfTheInstallationRollsBackToTheSnaps
         wizard.click(next);
         // Until the worker holds, or the installation has run past every check point.
         auto deadline = std::chrono::steady_clock::now() + config::scaled(30s);
-        HoldTally seen;
-        bool finished = false;
+        bool holding = false, finished = false;
         while (!finished && std::chrono::steady_clock::now() < deadline) {
-            seen = readHoldTally(tally, hold);
-            if (seen.holding) break;
+            holding = readTally(tally).held == hold;
+            if (holding) break;
             finished = wine.driver({"use", wizard.frameHandle(), "wait-page", "Installation Completed", "50"}).exitCode == 0;
         }
-        if (!seen.holding) {
+        if (!holding) {
             ASSERT_TRUE(finished) << "the worker neither held nor finished";
             completed = true;
             wizard.click(cancel);
