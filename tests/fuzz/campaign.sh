@@ -14,18 +14,22 @@
 #   -b  the fuzz sub-build with the NAME_fuzz programs (default build/fuzz)
 #   -s  scratch folder (default a new one under /tmp); kept, so that a later campaign goes on
 #       from the corpus it grew
+#   -k  keep: after a sitting without findings, merge the grown corpus into the seed corpus
+#       (corpus/NAME): only the inputs that reach coverage the seeds do not are added, so that
+#       the short fuzz runs of every test run start from where the campaign got to
 # A finding's input is left in SCRATCH/NAME/artifacts/; once fixed, copy it into corpus/NAME.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-runs=10000000 seconds=0 build="$root/build/fuzz" scratch=""
-while getopts "n:t:b:s:" option; do
+runs=10000000 seconds=0 build="$root/build/fuzz" scratch="" keep=0
+while getopts "n:t:b:s:k" option; do
   case $option in
     n) runs=$OPTARG ;;
     t) seconds=$OPTARG ;;
     b) build=$OPTARG ;;
     s) scratch=$OPTARG ;;
-    *) sed -n '2,15p' "$0"; exit 2 ;;
+    k) keep=1 ;;
+    *) sed -n '2,18p' "$0"; exit 2 ;;
   esac
 done
 shift $((OPTIND - 1))
@@ -39,6 +43,18 @@ else
     targets+=("${name%_fuzz}")
   done
 fi
+
+# Merges WORK/corpus into SEEDS (libFuzzer's -merge=1 adds to its first folder only the inputs
+# that bring new features) and says how many seeds were added.
+keep_corpus() {
+  local program=$1 seeds=$2 work=$3 count_before count_after
+  count_before=$(find "$seeds" -type f | wc -l)
+  nice -n 19 "$program" -merge=1 -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$work/artifacts/" \
+    "$seeds" "$work/corpus" >"$work/merge.log" 2>&1
+  count_after=$(find "$seeds" -type f | wc -l)
+  printf '%-16s kept %d new seeds in %s (%s bytes in all)\n' "$(basename "$seeds")" \
+    $((count_after - count_before)) "$seeds" "$(du -sb "$seeds" | cut -f1)" | tee -a "$table"
+}
 
 mkdir -p "$scratch"
 printf 'scratch: %s\n' "$scratch"
@@ -60,6 +76,7 @@ for target in "${targets[@]}"; do
   left=$(( runs > before ? runs - before : 0 ))
   if [ "$left" -eq 0 ]; then
     printf '%-16s %12s %12s  %s\n' "$target" 0 "$before" "done in earlier sittings" | tee -a "$table"
+    [ "$keep" -eq 0 ] || keep_corpus "$program" "$here/corpus/$target" "$work"
     continue
   fi
   started=$(date +%s)
@@ -88,5 +105,8 @@ for target in "${targets[@]}"; do
   fi
   printf '%-16s %12s %12s %9s %8s %8s %7s  %s\n' "$target" "${executions:-?}" "$total" "${rate:-?}" "${coverage:-?}" \
     "${features:-?}" "${corpus:-?}" "$described" | tee -a "$table"
+  if [ "$keep" -eq 1 ] && [ "$findings" -eq 0 ]; then
+    keep_corpus "$program" "$here/corpus/$target" "$work"
+  fi
 done
 exit $status
