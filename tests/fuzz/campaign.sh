@@ -8,7 +8,7 @@
 # the same scratch folder, and SCRATCH/NAME/sittings.txt records each sitting's executions, so
 # that the "total" column sums every sitting (-n then counts what is left to run).
 #
-# Usage: campaign.sh [-n EXECUTIONS] [-t SECONDS] [-b FUZZ_BUILD_DIR] [-s SCRATCH] [TARGET...]
+# Usage: campaign.sh [-n EXECUTIONS] [-t SECONDS] [-b FUZZ_BUILD_DIR] [-s SCRATCH] [-k] [TARGET...]
 #   -n  inputs per target (default 10000000)
 #   -t  time limit per target in seconds (default 0: none)
 #   -b  the fuzz sub-build with the NAME_fuzz programs (default build/fuzz)
@@ -44,10 +44,12 @@ else
   done
 fi
 
-# Merges WORK/corpus into SEEDS (libFuzzer's -merge=1 adds to its first folder only the inputs
-# that bring new features) and says how many seeds were added.
+# With -k, and when WORK holds no finding, merges WORK/corpus into SEEDS (libFuzzer's -merge=1
+# adds to its first folder only the inputs that bring new features) and says how many seeds were
+# added.
 keep_corpus() {
   local program=$1 seeds=$2 work=$3 count_before count_after
+  [ "$keep" -eq 1 ] && [ -z "$(find "$work/artifacts" -type f)" ] || return 0
   count_before=$(find "$seeds" -type f | wc -l)
   nice -n 19 "$program" -merge=1 -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$work/artifacts/" \
     "$seeds" "$work/corpus" >"$work/merge.log" 2>&1
@@ -76,7 +78,7 @@ for target in "${targets[@]}"; do
   left=$(( runs > before ? runs - before : 0 ))
   if [ "$left" -eq 0 ]; then
     printf '%-16s %12s %12s  %s\n' "$target" 0 "$before" "done in earlier sittings" | tee -a "$table"
-    [ "$keep" -eq 0 ] || keep_corpus "$program" "$here/corpus/$target" "$work"
+    keep_corpus "$program" "$here/corpus/$target" "$work"
     continue
   fi
   started=$(date +%s)
@@ -105,8 +107,6 @@ for target in "${targets[@]}"; do
   fi
   printf '%-16s %12s %12s %9s %8s %8s %7s  %s\n' "$target" "${executions:-?}" "$total" "${rate:-?}" "${coverage:-?}" \
     "${features:-?}" "${corpus:-?}" "$described" | tee -a "$table"
-  if [ "$keep" -eq 1 ] && [ "$findings" -eq 0 ]; then
-    keep_corpus "$program" "$here/corpus/$target" "$work"
-  fi
+  keep_corpus "$program" "$here/corpus/$target" "$work"
 done
 exit $status
