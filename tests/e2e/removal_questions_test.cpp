@@ -58,15 +58,18 @@ protected:
         ASSERT_TRUE(shared) << "no shared-file question";
         wine.driver({"use", shared->handle, "click", "1", "wait-gone", "5000"});
     }
-    // The leftover tree's lines once it shows an item ("" when it never does).
-    std::string waitForTree(const std::string& window) {
+    // The leftover tree's lines once they hold `wanted` (by default: once it shows an item). The
+    // window fills the tree item by item, so a read can catch it half filled: a test that needs a
+    // later item names it. Returns what the tree showed last, or "" when it never showed an item.
+    std::string waitForTree(const std::string& window, const std::string& wanted = "item\t") {
+        std::string lines;
         for (int wait = 0; wait < 100; ++wait) {
-            std::string lines = wine.driver({"use", window, "tree", "1026"}).output;
+            lines = wine.driver({"use", window, "tree", "1026"}).output;
             lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
-            if (lines.find("item\t") != std::string::npos) return lines;
+            if (lines.find(wanted) != std::string::npos) return lines;
             std::this_thread::sleep_for(100ms);
         }
-        return "";
+        return lines.find("item\t") != std::string::npos ? lines : "";
     }
     void writeText(const std::string& path, const std::string& text) {
         wine.writeFile(path, Bytes(text.begin(), text.end()));
@@ -99,7 +102,8 @@ TEST_F(RemovalQuestions, AFileInUseIsAskedAboutThenDeletedAtTheRestartAndTheDecl
     ASSERT_TRUE(again) << "Yes tries again: the file is still held, so the question comes back";
     wine.driver({"use", again->handle, "click", "7", "wait-gone", "5000"});
 
-    std::string tree = waitForTree(window->handle);
+    // The folder's placeholder child (its expand button) comes just after the folder.
+    std::string tree = waitForTree(window->handle, "\nitem\t1\t");
     EXPECT_EQ(tree, std::string("visible\t1\nitem\t0\t1\t") + "C:\\\\Program Files\\\\Velkorin Removal\nitem\t1\t0\t\n")
         << "the folder stays for the user's file";
     wine.driver({"use", window->handle, "expand", "1026", "C:\\Program Files\\Velkorin Removal"});

@@ -73,10 +73,12 @@ TEST_F(WindowRemoval, AUserFileIsListedTickedAndDeleteRemovesIt) {
     std::optional<DialogDump> shared = wine.waitDialog("Shared File Detected", 30s * config::timeScale());
     ASSERT_TRUE(shared);
     wine.driver({"use", shared->handle, "click", "1", "wait-gone", "5000"});
+    // The window fills the tree item by item (a read can catch it half filled): wait for the
+    // folder's placeholder child, which comes last.
     ProcessResult tree;
     for (int wait = 0; wait < 100; ++wait) {
         tree = wine.driver({"use", window->handle, "tree", "1026"});
-        if (tree.output.find("item\t") != std::string::npos) break;
+        if (tree.output.find("\nitem\t1\t") != std::string::npos) break;
         std::this_thread::sleep_for(100ms);
     }
     std::string lines = tree.output;
