@@ -7,7 +7,7 @@
 # is 0) are counted as zeros by the checksum: their variants install, and are counted apart.
 #
 # Usage: every-byte.sh [-b BUILD] [-s SCRATCH] [-p bytes|cuts|both] [-o sequential|spread]
-#                      [-l LIMIT] [-k BATCH] [-r PARTS] [-c classes|every]
+#                      [-l LIMIT] [-k BATCH] [-r PARTS] [-c classes|every] [-w K/N]
 #   -b  the build folder (default build): velkorin-pack, the stub, the driver, the Wine template
 #   -s  scratch folder (default a new one under /tmp); results.csv there has one line per variant
 #   -p  which variants (default both: the changed bytes, then the cuts)
@@ -19,6 +19,8 @@
 #       of summary.txt: "DOS header", "headers", "section .idata", "start routine", ...)
 #   -c  classes (default): cut the file at each part's first, second, middle and last byte;
 #       every: at every length
+#   -w  only the K-th of N consecutive slices of the variants (default 1/1): N runs, each with its
+#       own scratch folder, share the work between them and use more than one core
 # Prints the counts by region and outcome; exits 1 when any variant had another outcome than the
 # damaged-file message with exit code 2, a refusal by the loader before any of the program ran
 # (not started, or ended with the loader's code for a missing DLL or function or a bad image), or,
@@ -26,8 +28,8 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-build="$root/build" scratch="" phases=both order=sequential limit=0 batch=25 parts="" cuts=classes
-while getopts "b:s:p:o:l:k:r:c:" option; do
+build="$root/build" scratch="" phases=both order=sequential limit=0 batch=25 parts="" cuts=classes share=1/1
+while getopts "b:s:p:o:l:k:r:c:w:" option; do
   case $option in
     b) build=$(realpath "$OPTARG") ;;
     s) scratch=$OPTARG ;;
@@ -37,7 +39,8 @@ while getopts "b:s:p:o:l:k:r:c:" option; do
     k) batch=$OPTARG ;;
     r) parts=$OPTARG ;;
     c) cuts=$OPTARG ;;
-    *) sed -n '2,27p' "$0"; exit 2 ;;
+    w) share=$OPTARG ;;
+    *) sed -n '2,29p' "$0"; exit 2 ;;
   esac
 done
 [ -n "$scratch" ] || scratch=$(mktemp -d /tmp/velkorin-every-byte-XXXXXX)
@@ -47,4 +50,4 @@ echo "scratch: $scratch"
 nice -n 19 "$build/velkorin-pack" build "$here/project/project.toml" -o "$scratch/setup.exe" --quiet || exit 1
 "$root/tests/wine/prepare-template.sh" "$build/wine-template" || exit 1
 exec nice -n 19 python3 "$here/every_byte.py" --build "$build" --scratch "$scratch" --phases "$phases" \
-  --order "$order" --limit "$limit" --batch "$batch" --regions "$parts" --cuts "$cuts"
+  --order "$order" --limit "$limit" --batch "$batch" --regions "$parts" --cuts "$cuts" --share "$share"

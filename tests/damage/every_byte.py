@@ -204,7 +204,14 @@ def main():
     parser.add_argument("--box-ms", type=int, default=30000)
     parser.add_argument("--regions", default="")
     parser.add_argument("--cuts", default="classes")
+    parser.add_argument("--share", default="1/1")
     options = parser.parse_args()
+    # A share K/N of the work: its K-th of N consecutive slices, so that N runs in their own
+    # scratch folders (each with its own prefix and wineserver) together try every variant once;
+    # the signing fields are tried by the first share only.
+    share, shares = (int(x) for x in options.share.split("/"))
+    if not 1 <= share <= shares:
+        sys.exit("every_byte: the share must be K/N with 1 <= K <= N, not %s" % options.share)
 
     with open(os.path.join(options.scratch, "setup.exe"), "rb") as f:
         original = f.read()
@@ -317,7 +324,7 @@ def main():
     work = []
     if options.phases in ("bytes", "both"):
         for offset in sorted(layout.signing):
-            if ("byte", offset) in done:
+            if ("byte", offset) in done or share != 1:
                 continue
             with open(os.path.join(variants_folder, "signing.exe"), "wb") as f:
                 f.write(variant("byte", offset))
@@ -341,6 +348,7 @@ def main():
             work = mixed + work[len(cuts):] + cuts[len(work):]
         else:
             work += cuts
+    work = work[(share - 1) * len(work) // shares:share * len(work) // shares]
     work = [w for w in work if w not in done]
     if options.limit:
         work = work[:options.limit]

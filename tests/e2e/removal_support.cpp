@@ -9,12 +9,13 @@
 #include "setup_files.h"
 
 namespace e2e {
-namespace {
 std::filesystem::path tempFolder(WineSession& wine) {
     for (const auto& entry : std::filesystem::directory_iterator(wine.prefix() / "drive_c/users"))
         if (entry.path().filename() != "Public") return entry.path() / "Temp";
     return {};
 }
+
+namespace {
 
 void addDifferences(const std::set<std::string>& before, const std::set<std::string>& after,
                     std::vector<std::string>* out) {

@@ -24,6 +24,8 @@ PrefixPicture takePicture(WineSession& wine);
 // Lines that one picture has and the other lacks, each prefixed with "+ " (only in after) or
 // "- " (only in before); empty when the prefix is as it was.
 std::vector<std::string> pictureDifferences(const PrefixPicture& before, const PrefixPicture& after);
+// The user's temporary folder (C:\users\USER\Temp) as a host path.
+std::filesystem::path tempFolder(WineSession& wine);
 // Names in the user's temporary folder (C:\users\USER\Temp), e.g. VKR1A2.tmp and delself.bat.
 std::set<std::string> tempNames(WineSession& wine);
 // Polls until the temporary folder holds exactly these names again (at most timeout); the names

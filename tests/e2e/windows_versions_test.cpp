@@ -15,7 +15,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -31,6 +33,26 @@ namespace {
 const char uninstallRoot[] = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 const unsigned long exitFailed = 2;
 const int okButtonId = 1;
+
+// The host processes whose WINEPREFIX is this session's prefix: their command lines and current
+// folders, one per line.
+std::string prefixProcesses() {
+    const std::string wanted = "WINEPREFIX=" + WineSession::current().prefix().string();
+    std::ostringstream out;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        std::ifstream environment(entry.path() / "environ", std::ios::binary);
+        std::string variables((std::istreambuf_iterator<char>(environment)), std::istreambuf_iterator<char>());
+        if (variables.find(wanted + '\0') == std::string::npos) continue;
+        std::ifstream commandFile(entry.path() / "cmdline", std::ios::binary);
+        std::string command((std::istreambuf_iterator<char>(commandFile)), std::istreambuf_iterator<char>());
+        std::replace(command.begin(), command.end(), '\0', ' ');
+        command.erase(command.find_last_not_of(' ') + 1);
+        out << "\n  " << entry.path().filename().string() << " " << command << " (in "
+            << std::filesystem::read_symlink(entry.path() / "cwd", error).string() << ")";
+    }
+    return out.str();
+}
 
 // A Windows version as Wine's setting names it, and what the installer must make of it.
 struct Version {
@@ -154,11 +176,30 @@ protected:
         EXPECT_TRUE(run.ended) << describe(run.driver);
         EXPECT_EQ(run.exitCode, 0u) << "removed";
         EXPECT_EQ(run.windows, std::vector<std::string>{}) << "a silent removal shows nothing";
-        EXPECT_EQ(waitForTempNames(wine, temp, 20s * config::timeScale()), std::set<std::string>{})
-            << "the self-removal script and the temporary copy are gone";
+        std::set<std::string> left = waitForTempNames(wine, temp, 20s * config::timeScale());
+        EXPECT_EQ(left, std::set<std::string>{}) << "the self-removal script is gone\n" << leftBehind(folder, uninstaller);
         for (int wait = 0; wait < 200 && exists(wine, folder); ++wait) std::this_thread::sleep_for(100ms);
-        EXPECT_FALSE(exists(wine, folder)) << "the product folder goes with the uninstaller";
+        EXPECT_FALSE(exists(wine, folder)) << "the product folder goes with the uninstaller\n"
+                                           << leftBehind(folder, uninstaller);
         return run.ended && run.exitCode == 0 && !exists(wine, folder);
+    }
+
+    // For a removal that did not end: what is still in the product folder, the script's text if
+    // it is still there, and the prefix's Windows processes that are still running.
+    std::string leftBehind(const std::string& folder, const std::string& uninstaller) {
+        std::ostringstream out;
+        std::error_code error;
+        out << "product folder:";
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(wine.hostPath(folder), error))
+            out << " " << entry.path().lexically_relative(wine.hostPath(folder)).string();
+        out << "\n" << uninstaller << (exists(wine, folder + "\\" + uninstaller) ? " is still there" : " is gone");
+        for (const std::string& name : tempNames(wine))
+            if (name.size() > 4 && name.substr(name.size() - 4) == ".bat") {
+                std::ifstream script(tempFolder(wine) / name, std::ios::binary);
+                out << "\n" << name << ":\n" << script.rdbuf();
+            }
+        out << "\nprocesses of this prefix:" << prefixProcesses();
+        return out.str();
     }
 
     std::chrono::steady_clock::time_point started;
