@@ -5,7 +5,6 @@
 // leftover tree's read-only question (Yes deletes the file, No keeps it).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 #include <thread>
 
@@ -58,19 +57,6 @@ protected:
         ASSERT_TRUE(shared) << "no shared-file question";
         wine.driver({"use", shared->handle, "click", "1", "wait-gone", "5000"});
     }
-    // The leftover tree's lines once they hold `wanted` (by default: once it shows an item). The
-    // window fills the tree item by item, so a read can catch it half filled: a test that needs a
-    // later item names it. Returns what the tree showed last, or "" when it never showed an item.
-    std::string waitForTree(const std::string& window, const std::string& wanted = "item\t") {
-        std::string lines;
-        for (int wait = 0; wait < 100; ++wait) {
-            lines = wine.driver({"use", window, "tree", "1026"}).output;
-            lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
-            if (lines.find(wanted) != std::string::npos) return lines;
-            std::this_thread::sleep_for(100ms);
-        }
-        return lines.find("item\t") != std::string::npos ? lines : "";
-    }
     void writeText(const std::string& path, const std::string& text) {
         wine.writeFile(path, Bytes(text.begin(), text.end()));
     }
@@ -103,14 +89,14 @@ TEST_F(RemovalQuestions, AFileInUseIsAskedAboutThenDeletedAtTheRestartAndTheDecl
     wine.driver({"use", again->handle, "click", "7", "wait-gone", "5000"});
 
     // The folder's placeholder child (its expand button) comes just after the folder.
-    std::string tree = waitForTree(window->handle, "\nitem\t1\t");
+    std::string tree = waitForLeftoverTree(wine, window->handle, "\nitem\t1\t");
     EXPECT_EQ(tree, std::string("visible\t1\nitem\t0\t1\t") + "C:\\\\Program Files\\\\Velkorin Removal\nitem\t1\t0\t\n")
         << "the folder stays for the user's file";
     wine.driver({"use", window->handle, "expand", "1026", "C:\\Program Files\\Velkorin Removal"});
     std::string expanded;
     for (int wait = 0; wait < 50 && expanded.find("notes.txt") == std::string::npos; ++wait) {
         std::this_thread::sleep_for(100ms);
-        expanded = waitForTree(window->handle);
+        expanded = waitForLeftoverTree(wine, window->handle);
     }
     EXPECT_NE(expanded.find("\tnotes.txt\n"), std::string::npos) << expanded;
     EXPECT_EQ(expanded.find("holder.exe"), std::string::npos) << "a file deleted at the restart is not listed";
@@ -151,14 +137,14 @@ TEST_F(RemovalQuestions, ATickedReadOnlyFileIsAskedAboutYesDeletesItNoKeepsIt) {
     std::optional<DialogDump> window = confirmAndWaitForWindow();
     ASSERT_TRUE(window) << "no uninstaller window";
     removeSharedFile();
-    std::string tree = waitForTree(window->handle);
+    std::string tree = waitForLeftoverTree(wine, window->handle);
     if (tree.empty()) wine.screenshot("no-tree");
     ASSERT_NE(tree, "") << "no leftover tree: " << wine.driver({"use", window->handle, "dump"}).output;
 
     wine.driver({"use", window->handle, "expand", "1026", folder});
     std::string expanded;
     for (int wait = 0; wait < 50 && expanded.find("readonly-yes.txt") == std::string::npos; ++wait) {
-        expanded = waitForTree(window->handle);
+        expanded = waitForLeftoverTree(wine, window->handle);
         if (expanded.find("readonly-yes.txt") == std::string::npos) std::this_thread::sleep_for(100ms);
     }
     const std::string top = "item\t0\t1\tC:\\\\Program Files\\\\Velkorin Removal\n";
@@ -171,7 +157,7 @@ TEST_F(RemovalQuestions, ATickedReadOnlyFileIsAskedAboutYesDeletesItNoKeepsIt) {
     ASSERT_EQ(tick.exitCode, 0) << tick.errors;
     std::string cleared;
     for (int wait = 0; wait < 30; ++wait) {
-        cleared = waitForTree(window->handle);
+        cleared = waitForLeftoverTree(wine, window->handle);
         if (cleared.find("\t0\tkept.txt") != std::string::npos) break;
         std::this_thread::sleep_for(100ms);
     }
@@ -197,7 +183,7 @@ TEST_F(RemovalQuestions, ATickedReadOnlyFileIsAskedAboutYesDeletesItNoKeepsIt) {
 
     std::string after;
     for (int wait = 0; wait < 50; ++wait) {
-        after = waitForTree(window->handle);
+        after = waitForLeftoverTree(wine, window->handle);
         if (after.find("readonly") == std::string::npos) break;
         std::this_thread::sleep_for(100ms);
     }
@@ -218,7 +204,7 @@ TEST_F(RemovalQuestions, CompactSetListsLeftoversAndClosesOnEnter) {
     ASSERT_TRUE(window) << "no uninstaller window";
     EXPECT_EQ(window->text(1001).value_or(""), "Application Removal");
     removeSharedFile();
-    ASSERT_NE(waitForTree(window->handle), "") << "no leftover tree";
+    ASSERT_NE(waitForLeftoverTree(wine, window->handle), "") << "no leftover tree";
     DialogDump finished = parseDialogDump(wine.driver({"use", window->handle, "dump"}).output);
     EXPECT_EQ(finished.text(1007).value_or(""), leftoverExplanation) << "the compact set's explanation text";
     EXPECT_EQ(finished.text(1012).value_or(""), "Finish");

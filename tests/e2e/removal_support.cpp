@@ -1,6 +1,7 @@
 // removal_support.cpp -- prefix pictures, the temporary folder and test installations.
 #include "removal_support.h"
 
+#include <algorithm>
 #include <fstream>
 #include <thread>
 
@@ -68,6 +69,17 @@ std::set<std::string> waitForTempNames(WineSession& wine, const std::set<std::st
         if (extra.empty() || std::chrono::steady_clock::now() >= end) return extra;
         std::this_thread::sleep_for(100ms);
     }
+}
+
+std::string waitForLeftoverTree(WineSession& wine, const std::string& window, const std::string& wanted) {
+    std::string lines;
+    for (int wait = 0; wait < 100; ++wait) {
+        lines = wine.driver({"use", window, "tree", "1026"}).output;
+        lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
+        if (lines.find(wanted) != std::string::npos) return lines;
+        std::this_thread::sleep_for(100ms);
+    }
+    return lines.find("item\t") != std::string::npos ? lines : "";
 }
 
 std::string installProject(WineSession& wine, const std::string& name,

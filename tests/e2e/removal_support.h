@@ -32,6 +32,11 @@ std::set<std::string> tempNames(WineSession& wine);
 // that are still extra at the end.
 std::set<std::string> waitForTempNames(WineSession& wine, const std::set<std::string>& names,
                                        std::chrono::milliseconds timeout);
+// The lines of the uninstaller window's leftover tree (control 1026, without CRs) once they hold
+// `wanted`, polled for 10 s; by default once it shows an item. The window fills the tree item by
+// item, so a read can catch it half filled: a caller that needs a later item names it. Returns what
+// the tree showed last, or "" when it never showed an item.
+std::string waitForLeftoverTree(WineSession& wine, const std::string& window, const std::string& wanted = "item\t");
 // Builds the project (a copy of tests/e2e/projects/NAME in the scratch folder, plus extra files
 // copied into its app folder, plus projectAddition appended to its project file) and installs it
 // silently from C:\NAME\setup.exe; "" on success, else what went wrong.

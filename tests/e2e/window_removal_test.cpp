@@ -4,7 +4,6 @@
 // temporary folder whose path holds blanks is left empty too.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <thread>
 
 #include "e2e_config.h"
@@ -73,16 +72,8 @@ TEST_F(WindowRemoval, AUserFileIsListedTickedAndDeleteRemovesIt) {
     std::optional<DialogDump> shared = wine.waitDialog("Shared File Detected", 30s * config::timeScale());
     ASSERT_TRUE(shared);
     wine.driver({"use", shared->handle, "click", "1", "wait-gone", "5000"});
-    // The window fills the tree item by item (a read can catch it half filled): wait for the
-    // folder's placeholder child, which comes last.
-    ProcessResult tree;
-    for (int wait = 0; wait < 100; ++wait) {
-        tree = wine.driver({"use", window->handle, "tree", "1026"});
-        if (tree.output.find("\nitem\t1\t") != std::string::npos) break;
-        std::this_thread::sleep_for(100ms);
-    }
-    std::string lines = tree.output;
-    lines.erase(std::remove(lines.begin(), lines.end(), '\r'), lines.end());
+    // The folder's placeholder child (its expand button) comes last.
+    std::string lines = waitForLeftoverTree(wine, window->handle, "\nitem\t1\t");
     EXPECT_EQ(lines, std::string("visible\t1\nitem\t0\t1\t") + "C:\\\\Program Files\\\\Velkorin Removal\nitem\t1\t0\t\n")
         << "one ticked top-level folder with its placeholder";
     wine.screenshot("leftovers");

@@ -15,9 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -37,15 +35,14 @@ const int okButtonId = 1;
 // The host processes whose WINEPREFIX is this session's prefix: their command lines and current
 // folders, one per line.
 std::string prefixProcesses() {
-    const std::string wanted = "WINEPREFIX=" + WineSession::current().prefix().string();
+    const std::string wanted = "WINEPREFIX=" + WineSession::current().prefix().string() + '\0';
     std::ostringstream out;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
-        std::ifstream environment(entry.path() / "environ", std::ios::binary);
-        std::string variables((std::istreambuf_iterator<char>(environment)), std::istreambuf_iterator<char>());
-        if (variables.find(wanted + '\0') == std::string::npos) continue;
-        std::ifstream commandFile(entry.path() / "cmdline", std::ios::binary);
-        std::string command((std::istreambuf_iterator<char>(commandFile)), std::istreambuf_iterator<char>());
+        Bytes variables = readBytes(entry.path() / "environ");
+        if (std::search(variables.begin(), variables.end(), wanted.begin(), wanted.end()) == variables.end()) continue;
+        Bytes line = readBytes(entry.path() / "cmdline");
+        std::string command(line.begin(), line.end());
         std::replace(command.begin(), command.end(), '\0', ' ');
         command.erase(command.find_last_not_of(' ') + 1);
         out << "\n  " << entry.path().filename().string() << " " << command << " (in "
@@ -176,8 +173,8 @@ protected:
         EXPECT_TRUE(run.ended) << describe(run.driver);
         EXPECT_EQ(run.exitCode, 0u) << "removed";
         EXPECT_EQ(run.windows, std::vector<std::string>{}) << "a silent removal shows nothing";
-        std::set<std::string> left = waitForTempNames(wine, temp, 20s * config::timeScale());
-        EXPECT_EQ(left, std::set<std::string>{}) << "the self-removal script is gone\n" << leftBehind(folder, uninstaller);
+        EXPECT_EQ(waitForTempNames(wine, temp, 20s * config::timeScale()), std::set<std::string>{})
+            << "the self-removal script is gone\n" << leftBehind(folder, uninstaller);
         for (int wait = 0; wait < 200 && exists(wine, folder); ++wait) std::this_thread::sleep_for(100ms);
         EXPECT_FALSE(exists(wine, folder)) << "the product folder goes with the uninstaller\n"
                                            << leftBehind(folder, uninstaller);
@@ -195,8 +192,8 @@ protected:
         out << "\n" << uninstaller << (exists(wine, folder + "\\" + uninstaller) ? " is still there" : " is gone");
         for (const std::string& name : tempNames(wine))
             if (name.size() > 4 && name.substr(name.size() - 4) == ".bat") {
-                std::ifstream script(tempFolder(wine) / name, std::ios::binary);
-                out << "\n" << name << ":\n" << script.rdbuf();
+                Bytes script = readBytes(tempFolder(wine) / name);
+                out << "\n" << name << ":\n" << std::string(script.begin(), script.end());
             }
         out << "\nprocesses of this prefix:" << prefixProcesses();
         return out.str();
